@@ -1,0 +1,78 @@
+# Build helpers: one to add a MEX module, one to add a GoogleTest binary, one to
+# add an Octave integration test.
+
+# Warnings and (optionally) sanitizers for every target of our own.
+add_library(qmv_common INTERFACE)
+target_compile_options(qmv_common INTERFACE -Wall -Wextra)
+if(NOT QMV_SANITIZE STREQUAL "")
+  set(_san -fsanitize=${QMV_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  target_compile_options(qmv_common INTERFACE ${_san} -g)
+  target_link_options(qmv_common INTERFACE ${_san})
+endif()
+
+set(QMV_MEX_OUTPUT_DIR ${CMAKE_BINARY_DIR}/mex)
+
+# qmv_add_mex(<name> SOURCES <files...> [LIBRARIES <targets...>])
+#   <name>_standin : OBJECT library of the module sources compiled against the
+#                    stand-in host, for unit tests, fuzzers and benchmarks.
+#   <name>_mex     : the Octave MEX file <build>/mex/<name>.mex (when Octave is found).
+#   <name>_matlab  : the MATLAB MEX file <build>/mex-matlab/<name>.<ext> (when MATLAB is found).
+function(qmv_add_mex name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+
+  add_library(${name}_standin OBJECT ${ARG_SOURCES})
+  target_include_directories(${name}_standin PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name}_standin PUBLIC qmv_host_standin qmv_common ${ARG_LIBRARIES})
+
+  if(Octave_FOUND)
+    add_library(${name}_mex MODULE ${ARG_SOURCES})
+    target_include_directories(${name}_mex PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name}_mex PRIVATE Octave::mex qmv_common ${ARG_LIBRARIES})
+    target_link_options(${name}_mex PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined)
+    set_target_properties(${name}_mex PROPERTIES
+      OUTPUT_NAME ${name} PREFIX "" SUFFIX ".mex"
+      LIBRARY_OUTPUT_DIRECTORY ${QMV_MEX_OUTPUT_DIR})
+    install(TARGETS ${name}_mex LIBRARY DESTINATION ${QMV_INSTALL_DIR})
+  endif()
+
+  if(Matlab_FOUND)
+    matlab_add_mex(NAME ${name}_matlab SRC ${ARG_SOURCES} OUTPUT_NAME ${name}
+                   LINK_TO ${ARG_LIBRARIES})
+    target_include_directories(${name}_matlab PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    target_link_libraries(${name}_matlab qmv_common)
+    set_target_properties(${name}_matlab PROPERTIES
+      LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/mex-matlab)
+    install(TARGETS ${name}_matlab LIBRARY DESTINATION ${QMV_INSTALL_DIR})
+  endif()
+endfunction()
+
+# qmv_add_gtest(<name> SOURCES <files...> [LIBRARIES <targets...>])
+function(qmv_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBRARIES} qmv_common GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE QMV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES LABELS unit TIMEOUT 600)
+endfunction()
+
+# qmv_add_octave_test(<name> SCRIPT <file.m> [TIMEOUT <seconds>])
+# Runs the script in octave-cli with the MEX files, matlab/ and tests/octave/
+# on the path; the test fails when the script raises an error or Octave dies.
+function(qmv_add_octave_test name)
+  cmake_parse_arguments(ARG "" "SCRIPT;TIMEOUT" "" ${ARGN})
+  if(NOT Octave_FOUND)
+    return()
+  endif()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 600)
+  endif()
+  get_filename_component(script "${ARG_SCRIPT}" ABSOLUTE)
+  add_test(NAME ${name}
+    COMMAND ${CMAKE_COMMAND}
+      -DOCTAVE=${Octave_CLI} -DMEX_DIR=${QMV_MEX_OUTPUT_DIR}
+      -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DSCRIPT=${script}
+      -P ${CMAKE_SOURCE_DIR}/cmake/RunOctaveTest.cmake)
+  set_tests_properties(${name} PROPERTIES LABELS octave TIMEOUT ${ARG_TIMEOUT})
+endfunction()
