@@ -1,6 +1,8 @@
 # Runs one Octave test script in a fresh octave-cli; fails on error, signal or
 # any "fatal:" / "panic:" line (an interpreter that died inside a MEX call).
-set(code "addpath('${MEX_DIR}'); addpath('${SOURCE_DIR}/matlab'); addpath('${SOURCE_DIR}/tests/octave'); \
+# One addpath call keeps the order: the MEX folder must come before matlab/,
+# whose help files carry the same names and would otherwise shadow the modules.
+set(code "addpath('${MEX_DIR}', '${SOURCE_DIR}/matlab', '${SOURCE_DIR}/tests/octave'); \
 try, source('${SCRIPT}'); catch err, disp(err.message); exit(1); end; exit(0);")
 execute_process(
   COMMAND ${OCTAVE} --no-gui --norc --no-history --quiet --no-window-system --eval "${code}"
