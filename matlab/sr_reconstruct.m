@@ -1,0 +1,472 @@
+function [imgHR, info] = sr_reconstruct(frames, varargin)
+%SR_RECONSTRUCT  Multi-frame super-resolution by reweighted least squares.
+%
+%   imgHR = sr_reconstruct(frames)
+%   imgHR = sr_reconstruct(frames, 'name', value, ...)
+%   imgHR = sr_reconstruct(frames, opts)
+%   [imgHR, info] = sr_reconstruct(...)
+%
+%   Reconstructs one high-resolution image from N low-resolution frames of
+%   a scene that moves between frames, on the grid of a reference frame.
+%   The frames are modelled as y_k = D * B * M_k * x + noise: M_k warps x
+%   by the motion of frame k (nearest neighbour, identity for the reference
+%   frame), B blurs with the kernel, D keeps the samples 1:s:end, 1:s:end.
+%
+%   Inputs
+%     frames  1 x N (or N x 1) cell array of h x w x P images, or an
+%             h x w x P x N array; double on a 0..1 scale (uint8 and uint16
+%             are scaled to 0..1); P = 1 (grey) or 3 (colour); N >= 1
+%
+%   Options (names are case-insensitive; defaults in brackets)
+%     'scale'           integer scale factor s [2]
+%     'refFrame'        1-based index of the reference frame [1]
+%     'kernel'          2-D blur kernel of the camera, sums to 1
+%                       [5 x 5 Gaussian, sigma 1]
+%     'maps'            known motion: cell of N maps of (s*h) x (s*w) x 2,
+%                       plane 1 column, plane 2 row, absolute 1-based
+%                       coordinates of the reference-grid point that frame k
+%                       shows at each high-resolution pixel (the reference
+%                       frame's map is not read); [] estimates the motion [[]]
+%     'outerIterations' reweighting (outer) iterations [6]
+%     'cgIterations'    most conjugate-gradient steps per outer iteration [8]
+%     'cgTolerance'     relative residual that ends a solve early [1e-3]
+%     'lambda'          regularisation weight (edge-preserving smoothness
+%                       against the data term) [0.002]
+%     'tvEpsilon'       gradient size below which smoothing stays quadratic
+%                       [0.01]
+%     'robust'          robust (Huber) data weights, so that misregistered
+%                       or occluded pixels lose their say [true]
+%     'smoothFlow'      smooth the estimated flow with dpx_guided_smooth
+%                       guided by the frame's colours [true]
+%     'flowRadius'      window radius of that smoothing [3]
+%     'flowSpatial'     its spatial scale in pixels [3]
+%     'flowRange'       its colour scale on the 0..1 scale [0.1]
+%     'initial'         first estimate, (s*h) x (s*w) x P
+%                       [bicubic enlargement of the reference frame]
+%     'verbose'         print one progress line per outer iteration [true]
+%
+%   Outputs
+%     imgHR   (s*h) x (s*w) x P double
+%     info    struct: scale, refFrame, numFrames, motion ('estimated' or
+%             'given'), maps (the maps used), timeMotion, timeSolve,
+%             timeTotal (seconds), iterations, cgIterations (steps per outer
+%             iteration), residuals (RMS of the frame residuals after each
+%             outer iteration), cgResiduals (relative residual of each solve)
+%
+%   Method
+%     Motion: each frame and the reference frame are enlarged to the
+%     high-resolution grid (sr_upscale_bicubic); qmv_motion_field gives the
+%     flow from the frame to the reference frame, dpx_guided_smooth smooths
+%     it, and the flow plus the pixel grid is the map of absolute 1-based
+%     coordinates that the operator takes.
+%     Solve: iteratively reweighted least squares.  Each outer iteration
+%     sets robust data weights W_k from the residuals and edge-preserving
+%     weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2), builds the
+%     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k) (the
+%     transposed warp by qmv_scatter_nearest), and runs conjugate gradients
+%     on the weighted normal equations with qmv_system_apply as the
+%     matrix-vector product, warm-started from the previous estimate.
+%     Low-resolution pixels whose motion leads outside the image get no
+%     weight.
+%
+%   Errors are raised with identifiers 'sr_reconstruct:input' (frames)
+%   and 'sr_reconstruct:option' (options), with texts that start
+%   "sr_reconstruct: ".
+%
+%   Example:
+%     img = double(imread('butterfly.png')) / 255;
+%     [frames, maps] = sr_simulate_frames(img, 2, [0 0; 1 0; 0 1; 1 1], ...
+%                                         ones(3) / 9, 0.01);
+%     [est, info] = sr_reconstruct(frames, 'kernel', ones(3) / 9);
+%     [est, info] = sr_reconstruct(frames, 'kernel', ones(3) / 9, 'maps', maps);
+%
+%   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
+%   qmv_system_apply, qmv_motion_field, qmv_scatter_nearest, dpx_guided_smooth.
+
+tTotal = tic;
+[frames, h, w, P, N] = check_frames(frames);
+opts = parse_options(varargin, N);
+s = opts.scale;
+H = h * s;
+W = w * s;
+ref = opts.refFrame;
+
+[cols, rows] = meshgrid(1:W, 1:H);
+identity = cat(3, cols, rows);
+
+tMotion = tic;
+if isempty(opts.maps)
+  maps = estimate_motion(frames, ref, s, identity, opts);
+  motion = 'estimated';
+else
+  maps = check_maps(opts.maps, N, H, W);
+  motion = 'given';
+end
+maps{ref} = identity;
+timeMotion = toc(tMotion);
+progress(opts, 'sr_reconstruct: %d frames, %dx%d -> %dx%d, motion %s in %.2f s\n', ...
+         N, h, w, H, W, motion, timeMotion);
+
+tSolve = tic;
+masks = valid_masks(maps, ref, s, H, W, P);
+if isempty(opts.initial)
+  x = sr_upscale_bicubic(frames{ref}, s);
+else
+  x = check_initial(opts.initial, H, W, P);
+end
+
+fp.idx0 = ref;
+fp.numFrames = N;
+fp.scaleFactor = s;
+fp.vecKers = repmat({opts.kernel}, 1, N);
+fp.imgWs = [];
+fp.vecImgW = masks;
+fp.vecMapB = maps;
+fp.dataTermScale = 1;
+fp.eta = opts.lambda;
+
+info.cgIterations = zeros(1, opts.outerIterations);
+info.residuals = zeros(1, opts.outerIterations);
+info.cgResiduals = zeros(1, opts.outerIterations);
+res = {};
+for it = 1:opts.outerIterations
+  tIt = tic;
+  if opts.robust && it > 1
+    fp.vecImgW = robust_weights(res, masks);
+  end
+  fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
+  b = right_hand_side(frames, fp, ref, s, H, W, P);
+  [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
+  [res, rmsRes] = frame_residuals(x, frames, fp, ref, s);
+  info.cgIterations(it) = nCg;
+  info.cgResiduals(it) = cgRes;
+  info.residuals(it) = rmsRes;
+  progress(opts, 'sr_reconstruct: iteration %d/%d: %2d CG steps, residual %.4g, %.2f s\n', ...
+           it, opts.outerIterations, nCg, rmsRes, toc(tIt));
+end
+imgHR = x;
+
+info.scale = s;
+info.refFrame = ref;
+info.numFrames = N;
+info.motion = motion;
+info.maps = maps;
+info.iterations = opts.outerIterations;
+info.timeMotion = timeMotion;
+info.timeSolve = toc(tSolve);
+info.timeTotal = toc(tTotal);
+end
+
+% ---------------------------------------------------------------- inputs
+
+function [frames, h, w, P, N] = check_frames(frames)
+if isnumeric(frames) && ~isempty(frames) && ndims(frames) <= 4
+  n = size(frames, 4);
+  stack = frames;
+  frames = cell(1, n);
+  for k = 1:n
+    frames{k} = stack(:, :, :, k);
+  end
+end
+if ~iscell(frames) || isempty(frames)
+  input_error('frames must be a non-empty cell array of images or an h x w x P x N array');
+end
+N = numel(frames);
+sz = [];
+for k = 1:N
+  f = frames{k};
+  if ~(isnumeric(f) || islogical(f)) || issparse(f) || ~isreal(f) || isempty(f) || ndims(f) > 3
+    input_error(sprintf('frame %d must be a real, full, non-empty h x w or h x w x P image', k));
+  end
+  if isempty(sz)
+    sz = [size(f, 1), size(f, 2), size(f, 3)];
+  elseif ~isequal(sz, [size(f, 1), size(f, 2), size(f, 3)])
+    input_error(sprintf('frame %d differs in size from frame 1', k));
+  end
+  f = to_double(f);
+  if any(~isfinite(f(:)))
+    input_error(sprintf('frame %d holds NaN or Inf values', k));
+  end
+  frames{k} = f;
+end
+h = sz(1);
+w = sz(2);
+P = sz(3);
+if P ~= 1 && P ~= 3
+  input_error('frames must have 1 (grey) or 3 (colour) planes');
+end
+end
+
+function opts = parse_options(args, N)
+opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
+              'maps', [], 'outeriterations', 6, 'cgiterations', 8, ...
+              'cgtolerance', 1e-3, 'lambda', 0.002, 'tvepsilon', 0.01, ...
+              'robust', true, 'smoothflow', true, 'flowradius', 3, ...
+              'flowspatial', 3, 'flowrange', 0.1, 'initial', [], 'verbose', true);
+if numel(args) == 1 && isstruct(args{1})
+  given = args{1};
+  names = fieldnames(given);
+  args = cell(1, 2 * numel(names));
+  for i = 1:numel(names)
+    args{2 * i - 1} = names{i};
+    args{2 * i} = given.(names{i});
+  end
+end
+if mod(numel(args), 2) ~= 0
+  option_error('options must come as name/value pairs or as one struct');
+end
+for i = 1:2:numel(args)
+  name = args{i};
+  if ~ischar(name) || ~isfield(opts, lower(name))
+    if ischar(name)
+      option_error(sprintf('unknown option ''%s''', name));
+    end
+    option_error('option names must be character strings');
+  end
+  opts.(lower(name)) = args{i + 1};
+end
+
+check_integer(opts.scale, 1, 'scale');
+check_integer(opts.refframe, 1, 'refFrame');
+if opts.refframe > N
+  option_error(sprintf('refFrame must lie between 1 and the number of frames (%d)', N));
+end
+check_integer(opts.outeriterations, 1, 'outerIterations');
+check_integer(opts.cgiterations, 1, 'cgIterations');
+check_positive(opts.cgtolerance, 'cgTolerance', true);
+check_positive(opts.lambda, 'lambda', false);
+check_positive(opts.tvepsilon, 'tvEpsilon', true);
+check_integer(opts.flowradius, 0, 'flowRadius');
+check_positive(opts.flowspatial, 'flowSpatial', true);
+check_positive(opts.flowrange, 'flowRange', true);
+k = opts.kernel;
+if ~isa(k, 'double') || ~isreal(k) || issparse(k) || isempty(k) || ndims(k) ~= 2 || ...
+   any(~isfinite(k(:)))
+  option_error('kernel must be a real, finite, non-empty 2-D double matrix');
+end
+
+% Internal names follow the documented spelling.
+opts = struct('scale', double(opts.scale), 'refFrame', double(opts.refframe), ...
+              'kernel', k, 'maps', {opts.maps}, ...
+              'outerIterations', double(opts.outeriterations), ...
+              'cgIterations', double(opts.cgiterations), ...
+              'cgTolerance', double(opts.cgtolerance), 'lambda', double(opts.lambda), ...
+              'tvEpsilon', double(opts.tvepsilon), 'robust', logical(opts.robust), ...
+              'smoothFlow', logical(opts.smoothflow), ...
+              'flowRadius', double(opts.flowradius), ...
+              'flowSpatial', double(opts.flowspatial), ...
+              'flowRange', double(opts.flowrange), 'initial', opts.initial, ...
+              'verbose', logical(opts.verbose));
+end
+
+function check_integer(v, lowest, name)
+if ~isnumeric(v) || ~isscalar(v) || ~isreal(v) || ~isfinite(v) || v ~= round(v) || v < lowest
+  option_error(sprintf('%s must be an integer of at least %d', name, lowest));
+end
+end
+
+function check_positive(v, name, strict)
+ok = isnumeric(v) && isscalar(v) && isreal(v) && isfinite(v);
+if ok && strict
+  ok = v > 0;
+elseif ok
+  ok = v >= 0;
+end
+if ~ok
+  if strict
+    option_error(sprintf('%s must be a positive real scalar', name));
+  end
+  option_error(sprintf('%s must be a non-negative real scalar', name));
+end
+end
+
+function maps = check_maps(maps, N, H, W)
+if ~iscell(maps) || numel(maps) ~= N
+  option_error(sprintf('maps must be a cell array of %d maps', N));
+end
+for k = 1:N
+  m = maps{k};
+  if ~isa(m, 'double') || ~isreal(m) || issparse(m) || ~isequal(size(m), [H, W, 2])
+    option_error(sprintf('maps{%d} must be a real %d x %d x 2 double array', k, H, W));
+  end
+end
+maps = reshape(maps, 1, N);
+end
+
+function x = check_initial(x, H, W, P)
+if ~isnumeric(x) || ~isreal(x) || issparse(x) || size(x, 1) ~= H || size(x, 2) ~= W || ...
+   size(x, 3) ~= P || ndims(x) > 3
+  option_error(sprintf('initial must be a real %d x %d x %d image', H, W, P));
+end
+x = double(x);
+end
+
+function img = to_double(img)
+if isa(img, 'uint8')
+  img = double(img) / 255;
+elseif isa(img, 'uint16')
+  img = double(img) / 65535;
+else
+  img = double(img);
+end
+end
+
+function input_error(msg)
+error('sr_reconstruct:input', 'sr_reconstruct: %s', msg);
+end
+
+function option_error(msg)
+error('sr_reconstruct:option', 'sr_reconstruct: %s', msg);
+end
+
+function progress(opts, varargin)
+if opts.verbose
+  fprintf(varargin{:});
+  if exist('OCTAVE_VERSION', 'builtin')
+    fflush(stdout);
+  else
+    drawnow('update');
+  end
+end
+end
+
+% ---------------------------------------------------------------- motion
+
+function maps = estimate_motion(frames, ref, s, identity, opts)
+% The flow from frame k to the reference frame, measured on both enlarged
+% to the high-resolution grid, says which reference point frame k shows at
+% each pixel: exactly the backward map of the operator, once the pixel grid
+% is added.  The flow lives on frame k's grid, so frame k's colours guide
+% its smoothing (edges of the flow follow edges of that frame).
+N = numel(frames);
+maps = cell(1, N);
+refHR = colour(sr_upscale_bicubic(frames{ref}, s));
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  frameHR = colour(sr_upscale_bicubic(frames{k}, s));
+  flow = qmv_motion_field(frameHR, refHR);
+  if opts.smoothFlow
+    flow = dpx_guided_smooth(flow, frameHR, opts.flowRadius, opts.flowSpatial, ...
+                             opts.flowRange);
+  end
+  maps{k} = identity + flow;
+end
+end
+
+function img = colour(img)
+% The flow module takes colour frames on a 0..1 scale.
+if size(img, 3) == 1
+  img = repmat(img, [1, 1, 3]);
+end
+img = min(max(img, 0), 1);
+end
+
+function masks = valid_masks(maps, ref, s, H, W, P)
+% A low-resolution pixel whose high-resolution sample is moved to a point
+% outside the reference grid (the scene part it shows is not in x) would
+% only pull the border pixels; it gets weight 0.
+N = numel(maps);
+masks = cell(1, N);
+for k = 1:N
+  if k == ref
+    m = true(H / s, W / s);
+  else
+    mx = maps{k}(1:s:end, 1:s:end, 1);
+    my = maps{k}(1:s:end, 1:s:end, 2);
+    m = mx >= 0.5 & mx < W + 0.5 & my >= 0.5 & my < H + 0.5;
+  end
+  masks{k} = repmat(double(m), [1, 1, P]);
+end
+end
+
+% ------------------------------------------------------------ the solver
+
+function wt = robust_weights(res, masks)
+% Huber weights on the colour residual of each low-resolution pixel, with
+% the threshold at twice a robust estimate of the noise level.
+pooled = [];
+for k = 1:numel(res)
+  rn = sqrt(mean(res{k} .^ 2, 3));
+  m = masks{k}(:, :, 1) > 0;
+  pooled = [pooled; rn(m)]; %#ok<AGROW>
+end
+delta = 2 * 1.4826 * median(pooled) + eps;
+wt = cell(size(masks));
+P = size(masks{1}, 3);
+for k = 1:numel(res)
+  rn = sqrt(mean(res{k} .^ 2, 3));
+  wk = min(1, delta ./ max(rn, eps));
+  wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
+end
+end
+
+function ws = smoothness_weights(x, epsilon)
+% One weight per pixel for all planes: 1 / |grad x| of the colour
+% gradient (periodic forward differences, as the operator takes them), so
+% that the quadratic term approximates total variation around x.
+gx = circshift(x, [0, -1]) - x;
+gy = circshift(x, [-1, 0]) - x;
+g2 = mean(gx .^ 2 + gy .^ 2, 3);
+ws = repmat(1 ./ sqrt(g2 + epsilon ^ 2), [1, 1, size(x, 3)]);
+end
+
+function b = right_hand_side(frames, fp, ref, s, H, W, P)
+% (1/N) * sum_k M_k' B_k' U (W_k .* y_k), with the transposes the operator uses.
+N = numel(frames);
+b = zeros(H, W, P);
+for k = 1:N
+  up = zeros(H, W, P);
+  up(1:s:end, 1:s:end, :) = fp.vecImgW{k} .* frames{k};
+  up = sr_filter_replicate(up, fp.vecKers{k}, 'corr');
+  if k ~= ref
+    up = qmv_scatter_nearest(up, fp.vecMapB{k});
+  end
+  b = b + up;
+end
+b = (fp.dataTermScale / N) * b;
+end
+
+function [res, rmsRes] = frame_residuals(x, frames, fp, ref, s)
+% D B M_k x - y_k for every frame, and their RMS over the pixels that count.
+N = numel(frames);
+res = cell(1, N);
+total = 0;
+count = 0;
+for k = 1:N
+  z = x;
+  if k ~= ref
+    z = sr_warp_nearest(z, fp.vecMapB{k});
+  end
+  z = sr_filter_replicate(z, fp.vecKers{k}, 'conv');
+  res{k} = z(1:s:end, 1:s:end, :) - frames{k};
+  m = fp.vecImgW{k} > 0;
+  total = total + sum(res{k}(m) .^ 2);
+  count = count + nnz(m);
+end
+rmsRes = sqrt(total / max(count, 1));
+end
+
+function [x, n, relRes] = conjugate_gradients(x, b, fp, maxSteps, tol)
+r = b - qmv_system_apply(x, fp);
+nb = max(norm(b(:)), realmin);
+p = r;
+rs = r(:)' * r(:);
+n = 0;
+while n < maxSteps && sqrt(rs) > tol * nb
+  Ap = qmv_system_apply(p, fp);
+  pAp = p(:)' * Ap(:);
+  if pAp <= 0
+    break;
+  end
+  alpha = rs / pAp;
+  x = x + alpha * p;
+  r = r - alpha * Ap;
+  rsNew = r(:)' * r(:);
+  p = r + (rsNew / rs) * p;
+  rs = rsNew;
+  n = n + 1;
+end
+relRes = sqrt(rs) / nb;
+end

@@ -1,0 +1,70 @@
+function imgHR = sr_upscale_bicubic(img, s)
+%SR_UPSCALE_BICUBIC  Bicubic enlargement on the grid of the super-resolution model.
+%
+%   imgHR = sr_upscale_bicubic(img, s)
+%
+%   img    h x w x P double (uint8 and uint16 are scaled to 0..1)
+%   s      positive integer scale factor
+%   imgHR  (s*h) x (s*w) x P double
+%
+%   Low-resolution pixel (i, j) (1-based) is the high-resolution sample
+%   ((i-1)*s+1, (j-1)*s+1), as in the decimation of qmv_system_apply, so
+%   imgHR(1:s:end, 1:s:end, :) equals img.  In between, cubic convolution
+%   (Keys, a = -0.5) interpolates separably; beyond the last sample the
+%   border pixels are repeated.  Used as the bicubic reference of the demo,
+%   the first estimate of sr_reconstruct and the frames for motion estimation.
+%
+%   Example:
+%     big = sr_upscale_bicubic(rand(32, 32, 3), 2);   % 64 x 64 x 3
+%
+%   See also sr_reconstruct, demo_superres.
+
+if nargin ~= 2
+  error('sr_upscale_bicubic: usage: imgHR = sr_upscale_bicubic(img, s)');
+end
+if ~isscalar(s) || ~isreal(s) || s < 1 || s ~= round(s)
+  error('sr_upscale_bicubic: s must be a positive integer');
+end
+img = to_double(img);
+[h, w, p] = size(img);
+Ry = interp_matrix(h, s);
+Rx = interp_matrix(w, s);
+imgHR = zeros(h * s, w * s, p);
+for c = 1:p
+  imgHR(:, :, c) = Ry * img(:, :, c) * Rx.';
+end
+end
+
+function R = interp_matrix(n, s)
+% (n*s) x n matrix of cubic-convolution weights with replicated borders.
+pos = ((0:n * s - 1).' / s) + 1;          % low-resolution coordinate, 1-based
+base = floor(pos);
+t = pos - base;
+R = zeros(n * s, n);
+rowIdx = (1:n * s).';
+for tap = -1:2
+  wt = keys_weight(t - tap);
+  col = min(max(base + tap, 1), n);
+  R = R + full(sparse(rowIdx, col, wt, n * s, n));
+end
+end
+
+function wt = keys_weight(d)
+a = -0.5;
+d = abs(d);
+wt = zeros(size(d));
+near = d <= 1;
+far = d > 1 & d < 2;
+wt(near) = (a + 2) * d(near) .^ 3 - (a + 3) * d(near) .^ 2 + 1;
+wt(far) = a * d(far) .^ 3 - 5 * a * d(far) .^ 2 + 8 * a * d(far) - 4 * a;
+end
+
+function img = to_double(img)
+if isa(img, 'uint8')
+  img = double(img) / 255;
+elseif isa(img, 'uint16')
+  img = double(img) / 65535;
+else
+  img = double(img);
+end
+end
