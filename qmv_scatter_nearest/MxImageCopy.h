@@ -35,9 +35,10 @@ bool HasImageGeometry(const mxArray* pmx, const NImage::CImage<CT>& img)
            mxGetNumberOfElements(pmx) == iPlane * static_cast<size_t>(img.Channels());
 }
 
-// Column-major data of the image's geometry into the image.
-template <class CT>
-void CopyColumnMajorToImage(const double* pSrc, NImage::CImage<CT>& img)
+// Column-major data of the image's geometry into the image, each element
+// passed through fnConvert (so a caller can shift values in the same pass).
+template <class CT, class FConvert>
+void CopyColumnMajorToImage(const double* pSrc, NImage::CImage<CT>& img, FConvert fnConvert)
 {
     const qelMInt iW = img.Width(), iH = img.Height(), iK = img.Channels();
     const std::ptrdiff_t iPlane = static_cast<std::ptrdiff_t>(iW) * iH;
@@ -53,11 +54,17 @@ void CopyColumnMajorToImage(const double* pSrc, NImage::CImage<CT>& img)
                 const double* pCol = pPlane + static_cast<std::ptrdiff_t>(x) * iH;
                 const std::ptrdiff_t iElem = static_cast<std::ptrdiff_t>(x) * iK + c;
                 for (qelMInt i = 0; i < iRows; ++i) {
-                    apRows[i][iElem] = static_cast<CT>(pCol[i]);
+                    apRows[i][iElem] = fnConvert(pCol[i]);
                 }
             }
         }
     }
+}
+
+template <class CT>
+void CopyColumnMajorToImage(const double* pSrc, NImage::CImage<CT>& img)
+{
+    CopyColumnMajorToImage(pSrc, img, [](double v) { return static_cast<CT>(v); });
 }
 
 // The exact inverse of CopyColumnMajorToImage.

@@ -1,0 +1,192 @@
+// qmv_scatter_nearest: imgWarped = qmv_scatter_nearest(img, imgMap), the
+// transpose of a nearest-neighbour remap. Holds the entry, which checks the
+// arguments and converts between MATLAB arrays and library images, and the
+// scatter itself, which knows no host.
+#include "mex.h"
+
+#include "MxImageCopy.h"
+#include "ScatterNearest.h"
+
+#include "QELLib/NException.h"
+#include "QELLib/NImage.h"
+
+#include <cmath>
+#include <cstdint>
+#include <exception>
+#include <limits>
+#include <string>
+#include <vector>
+
+qelMInt NearestClamped(double v, qelMInt iSize)
+{
+    const double dTarget = std::floor(v + 0.5);
+    if (dTarget < 0.0) {
+        return 0;
+    }
+    if (dTarget >= iSize) {
+        return iSize - 1;
+    }
+    return static_cast<qelMInt>(dTarget);
+}
+
+void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<double>& img,
+                    const CMapImage& imgMap, std::vector<CIllegalVector>& vIllegal)
+{
+    const qelMInt width = img.Width();
+    const qelMInt height = img.Height();
+    const qelMInt channels = img.Channels();
+    QELAssert(width==imgMap.Width() && height==imgMap.Height());
+    QELAssert(width==imgWarped.Width() && height==imgWarped.Height() && channels==imgWarped.Channels());
+
+    imgWarped.Fill(0.0);
+    for (qelMInt y = 0; y < height; ++y) {
+        const double* pSrc = img.Row(y);
+        const NSmallVector::CVector2D<double>* pMap = imgMap.PixelRow(y);
+        for (qelMInt x = 0; x < width; ++x, pSrc += channels) {
+            const double vx = pMap[x].x;
+            const double vy = pMap[x].y;
+            if (!std::isfinite(vx) || !std::isfinite(vy)) {
+                vIllegal.push_back(CIllegalVector{x, y});
+                continue;
+            }
+            double* pDst = imgWarped.Pixel(NearestClamped(vx, width), NearestClamped(vy, height));
+            for (qelMInt k = 0; k < channels; ++k) {
+                pDst[k] = pSrc[k] + pDst[k];
+            }
+        }
+    }
+}
+
+namespace {
+
+enum { IN_IMG, IN_MAP, NUM_IN };
+enum { OUT_WARPED, NUM_OUT };
+
+// Geometry of img, validated so that every value fits the library's images.
+struct CGeometry {
+    qelMInt iWidth;
+    qelMInt iHeight;
+    qelMInt iChannels;
+};
+
+bool FitsImageSize(mwSize n)
+{
+    const std::uint64_t iMax = static_cast<std::uint64_t>(std::numeric_limits<qelMInt>::max());
+    return n > 0 && static_cast<std::uint64_t>(n) <= iMax;
+}
+
+// The first failed check in the documented order, or null. The refusals
+// after the documented checks keep every value a caller can pass away from
+// the library's fatal assertions and from reading beyond an array.
+const char* CheckArguments(int nlhs, int nrhs, const mxArray* prhs[])
+{
+    if (nlhs != NUM_OUT || nrhs != NUM_IN) {
+        return "Usage: imgWarped = qmv_scatter_nearest(img, imgMap)";
+    }
+    const mxArray* pmxImg = prhs[IN_IMG];
+    const mxArray* pmxMap = prhs[IN_MAP];
+    if (!mxIsDouble(pmxImg) || !mxIsDouble(pmxMap)) {
+        return "Error: data format is not double!";
+    }
+    const mwSize iImgDims = mxGetNumberOfDimensions(pmxImg);
+    if (iImgDims < 2 || iImgDims > 3) {
+        return "Error: img must be an image!";
+    }
+    if (mxGetNumberOfDimensions(pmxMap) != 3) {
+        return "Error: imgMap must be a vector field!";
+    }
+    const mwSize* pMapDims = mxGetDimensions(pmxMap);
+    if (pMapDims[2] != 2) {
+        return "Error: size(imgMap, 3) MUST == 2!";
+    }
+    if (mxIsSparse(pmxImg) || mxIsSparse(pmxMap)) {
+        return "Error: sparse arrays are not supported!";
+    }
+    const mwSize* pImgDims = mxGetDimensions(pmxImg);
+    if (mxGetNumberOfElements(pmxImg) == 0) {
+        return "Error: img must not be empty!";
+    }
+    if (!FitsImageSize(pImgDims[0]) || !FitsImageSize(pImgDims[1]) ||
+        (iImgDims == 3 && !FitsImageSize(pImgDims[2]))) {
+        return "Error: img is too large!";
+    }
+    if (pMapDims[0] != pImgDims[0] || pMapDims[1] != pImgDims[1]) {
+        return "Error: imgMap must have the same height and width as img!";
+    }
+    return nullptr;
+}
+
+CGeometry ImageGeometry(const mxArray* pmxImg)
+{
+    const mwSize* pDims = mxGetDimensions(pmxImg);
+    CGeometry geo;
+    geo.iHeight = static_cast<qelMInt>(pDims[0]);
+    geo.iWidth = static_cast<qelMInt>(pDims[1]);
+    geo.iChannels = mxGetNumberOfDimensions(pmxImg) == 3 ? static_cast<qelMInt>(pDims[2]) : 1;
+    return geo;
+}
+
+// The map as 0-based target coordinates: plane 1 (columns) into x, plane 2
+// (rows) into y, 1.0 subtracted in the same pass as the copy.
+void FillMapImage(const mxArray* pmxMap, CMapImage& imgMap)
+{
+    NMxImageCopy::CopyColumnMajorToImage(mxGetPr(pmxMap), imgMap,
+                                         [](double v) { return v - 1.0; });
+}
+
+// Working images live only inside this function, so they are released
+// before the entry reports anything through the host.
+void ComputeWarped(const mxArray* pmxImg, const mxArray* pmxMap, mxArray* pmxWarped,
+                   std::vector<CIllegalVector>& vIllegal)
+{
+    const CGeometry geo = ImageGeometry(pmxImg);
+    NImage::CImage<double> imgSrc;
+    NImage::CImage<double> imgOut;
+    CMapImage imgMap;
+    imgSrc.Create(geo.iWidth, geo.iHeight, geo.iChannels, 16);
+    imgOut.Create(geo.iWidth, geo.iHeight, geo.iChannels, 16);
+    imgMap.Create(geo.iWidth, geo.iHeight, CMapImage::ChannelNum, 16);
+    mx2img(pmxImg, imgSrc);
+    FillMapImage(pmxMap, imgMap);
+    ScatterNearest(imgOut, imgSrc, imgMap, vIllegal);
+    img2mx(imgOut, pmxWarped);
+}
+
+} // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    const char* pCheckError = CheckArguments(nlhs, nrhs, prhs);
+    if (pCheckError) {
+        mexErrMsgTxt(pCheckError);
+        return;
+    }
+    const mxArray* pmxImg = prhs[IN_IMG];
+    plhs[OUT_WARPED] = mxCreateNumericArray(mxGetNumberOfDimensions(pmxImg),
+                                            mxGetDimensions(pmxImg), mxDOUBLE_CLASS, mxREAL);
+
+    // Only the library's and the runtime's failures are caught here; the
+    // computation makes no host call that could raise a host error.
+    bool bFailed = false;
+    std::string sError;
+    std::vector<CIllegalVector> vIllegal;
+    try {
+        ComputeWarped(pmxImg, prhs[IN_MAP], plhs[OUT_WARPED], vIllegal);
+    } catch (const std::exception& e) {
+        bFailed = true;
+        sError = e.what();
+    } catch (...) {
+        bFailed = true;
+        sError = "Error: qmv_scatter_nearest failed!";
+    }
+    if (bFailed) {
+        std::vector<CIllegalVector>().swap(vIllegal);
+        mexErrMsgTxt(sError.c_str());
+        return;
+    }
+    for (const CIllegalVector& v : vIllegal) {
+        mexPrintf("__warning: illegal flow vector at (%d, %d)\n", static_cast<int>(v.x),
+                  static_cast<int>(v.y));
+        mexEvalString("drawnow;");
+    }
+}
