@@ -1,0 +1,107 @@
+// Entry of qmv_motion_field: imgFlowB = qmv_motion_field(img1, img2).
+// Checks two H x W x 3 double colour frames, estimates the dense Farneback flow
+// from img1 to img2 and returns it as H x W x 2 (plane 1 dx, plane 2 dy, pixels).
+#include <climits>
+#include <string>
+
+#include "mex.h"
+
+#include "FailureText.h"
+#include "MotionField.h"
+#include "qmv_scatter_nearest/MxImageCopy.h"
+
+namespace {
+
+enum { IN_IMG1, IN_IMG2, NUM_INPUTS };
+enum { OUT_FLOW, NUM_OUTPUTS };
+
+bool IsColourFrame(const mxArray* pmxImg)
+{
+  return mxGetNumberOfDimensions(pmxImg) == 3 && mxGetDimensions(pmxImg)[2] == 3;
+}
+
+bool HaveSameSize(const mxArray* pmxA, const mxArray* pmxB)
+{
+  const mwSize* pDimsA = mxGetDimensions(pmxA);
+  const mwSize* pDimsB = mxGetDimensions(pmxB);
+  return pDimsA[0] == pDimsB[0] && pDimsA[1] == pDimsB[1];
+}
+
+// The largest working image is a frame of three doubles per pixel; its rows,
+// padded to 16 bytes, and its whole buffer must stay within the library's
+// 32-bit sizes.
+bool FitsLibraryImage(mwSize nHeight, mwSize nWidth)
+{
+  const unsigned long long nRowLimit = (INT_MAX - 15ULL) / (3 * sizeof(double));
+  if (static_cast<unsigned long long>(nWidth) > nRowLimit)
+    return false;
+  const unsigned long long nStride = (static_cast<unsigned long long>(nWidth) * 3 * sizeof(double) + 15) & ~15ULL;
+  return nStride == 0 || static_cast<unsigned long long>(nHeight) <= INT_MAX / nStride;
+}
+
+// The first failing check in the documented order, or null when all pass.
+const char* ArgumentError(int nlhs, int nrhs, const mxArray* prhs[])
+{
+  if (nlhs != NUM_OUTPUTS || nrhs != NUM_INPUTS)
+    return "Usage: imgFlowB = qmv_motion_field(img1, img2)";
+  const mxArray* pmxImg1 = prhs[IN_IMG1];
+  const mxArray* pmxImg2 = prhs[IN_IMG2];
+  if (! mxIsDouble(pmxImg1) || ! mxIsDouble(pmxImg2))
+    return "Error: data format is not double!";
+  if (! IsColourFrame(pmxImg1))
+    return "Error: img1 must be a 3-channel image!";
+  if (! IsColourFrame(pmxImg2))
+    return "Error: img2 must be a 3-channel image!";
+  if (! HaveSameSize(pmxImg1, pmxImg2))
+    return "Error: img2 must be the same size as img1!";
+  // Sparse storage cannot be read as dense pixels.
+  if (mxIsSparse(pmxImg1) || mxIsSparse(pmxImg2))
+    return "Error: img1 and img2 must not be sparse!";
+  const mwSize* pDims = mxGetDimensions(pmxImg1);
+  if (! FitsLibraryImage(pDims[0], pDims[1]))
+    return "Error: img1 and img2 are too large!";
+  if (pDims[0] == 0 || pDims[1] == 0)
+    return "Error: img1 and img2 must have a positive height and width!";
+  return nullptr;
+}
+
+mxArray* CreateFlowArray(mwSize nHeight, mwSize nWidth)
+{
+  const mwSize aDims[3] = {nHeight, nWidth, 2};
+  return mxCreateNumericArray(3, aDims, mxDOUBLE_CLASS, mxREAL);
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+  const char* pArgError = ArgumentError(nlhs, nrhs, prhs);
+  if (pArgError != nullptr)
+    mexErrMsgTxt(pArgError);  // does not return
+
+  const mwSize nHeight = mxGetDimensions(prhs[IN_IMG1])[0];
+  const mwSize nWidth = mxGetDimensions(prhs[IN_IMG1])[1];
+  const qelMInt iHeight = static_cast<qelMInt>(nHeight);
+  const qelMInt iWidth = static_cast<qelMInt>(nWidth);
+
+  std::string sFailure;
+  {
+    CColourFrame imgFrame1, imgFrame2;
+    CFlowField imgFlow;
+    // The copies only read the checked arrays; they run inside the guard
+    // because they refuse (by exception) any array that does not fit.
+    sFailure = FailureText([&] {
+      imgFrame1.Create(iWidth, iHeight, 3, 16);
+      imgFrame2.Create(iWidth, iHeight, 3, 16);
+      mx2img(prhs[IN_IMG1], imgFrame1);
+      mx2img(prhs[IN_IMG2], imgFrame2);
+      EstimateMotionField(imgFrame1, imgFrame2, imgFlow);
+    });
+    if (sFailure.empty()) {
+      plhs[OUT_FLOW] = CreateFlowArray(nHeight, nWidth);
+      sFailure = FailureText([&] { img2mx(imgFlow, plhs[OUT_FLOW]); });
+    }
+  }  // working images released before any error is raised
+  if (! sFailure.empty())
+    mexErrMsgTxt(sFailure.c_str());
+}
