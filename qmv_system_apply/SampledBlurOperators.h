@@ -1,0 +1,22 @@
+// Blur with decimation and its transpose, computed only where they matter:
+// the forward convolution only at the kept sample positions, the transposed
+// correlation only from the samples (never forming the zero-filled image).
+// Borders replicate exactly as the full-resolution filter2D forms do, so the
+// results agree with BlurDecimate / UpsampleBlurTranspose up to rounding.
+#ifndef QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
+#define QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
+
+#include <opencv2/core.hpp>
+
+namespace NSysApply {
+
+// imgDst = D B imgSrc: max(H/s,1) x max(W/s,1), the convolution at (i*s, j*s).
+void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale);
+
+// imgDst = B^T U imgSrc: (s*h) x (s*w), correlation of the zero-filled image
+// with the kernel, summing only the taps that meet a sample.
+void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale);
+
+}  // namespace NSysApply
+
+#endif

@@ -1,0 +1,28 @@
+// The whole operator: imgAI = eta * R(x) + (dataTermScale / N) * sum_k r_k,
+// computed without any host call (the entry reports failures and warnings).
+#ifndef QMV_SYSAPPLY_SYSTEM_OPERATOR_H
+#define QMV_SYSAPPLY_SYSTEM_OPERATOR_H
+
+#include "ArgumentContract.h"
+#include "IllegalVector.h"
+
+#include <opencv2/core.hpp>
+
+#include <vector>
+
+namespace NSysApply {
+
+// The operator as the module computes it (sampled blur, per-thread scratch).
+void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings);
+
+// The straightforward operator with per-frame buffers and full-resolution
+// filtering; the reference the fast form is tested against.
+void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings);
+
+// imgAcc holds R(x) on entry; afterwards imgAcc = eta * imgAcc, then
+// imgAcc = f * r_k + imgAcc for k = 0..N-1 in this order, f = dataTermScale / N.
+void CombineTerms(cv::Mat& imgAcc, double dEta, double dDataTermScale, const std::vector<cv::Mat>& vecFrameResults);
+
+}  // namespace NSysApply
+
+#endif

@@ -1,0 +1,69 @@
+// Entry of qmv_system_apply: imgAI = qmv_system_apply(imgI, func_param).
+// Reads and checks the arguments, computes the operator, prints the collected
+// warnings and returns imgAI. Failures inside the computation (OpenCV, memory)
+// are caught around the computation only and reported through the host after
+// the working matrices are released; no exception leaves this function.
+#include "ArgumentContract.h"
+#include "IllegalVectorReport.h"
+#include "MatConversion.h"
+#include "SystemOperator.h"
+
+#include "mex.h"
+
+#include <new>
+#include <string>
+
+namespace {
+
+using namespace NSysApply;
+
+// Stores "sPrefix + sText" without letting an allocation failure escape;
+// the fallback fits the string's own buffer.
+void SetFailure(std::string& sFailure, const char* sPrefix, const char* sText) noexcept
+{
+    try {
+        sFailure = sPrefix;
+        sFailure += sText;
+    } catch (...) {
+        sFailure = "Error: failed.";
+    }
+}
+
+// Runs the computation; returns the failure text, empty on success.
+std::string ComputeOperator(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings)
+{
+    std::string sFailure;
+    try {
+        ApplySystemOperator(args, imgResult, warnings);
+    } catch (const cv::Exception& e) {
+        SetFailure(sFailure, "Error: qmv_system_apply: ", e.what());
+    } catch (const std::bad_alloc&) {
+        SetFailure(sFailure, "Error: qmv_system_apply: ", "out of memory.");
+    } catch (const std::exception& e) {
+        SetFailure(sFailure, "Error: qmv_system_apply: ", e.what());
+    } catch (...) {
+        SetFailure(sFailure, "Error: qmv_system_apply: ", "unknown failure.");
+    }
+    return sFailure;
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    COperatorArguments args;
+    ReadOperatorArguments(nlhs, nrhs, prhs, args);
+
+    cv::Mat imgResult;
+    CFrameWarnings warnings;
+    const std::string sFailure = ComputeOperator(args, imgResult, warnings);
+    args.Release();
+
+    PrintIllegalVectors(warnings);
+    warnings.clear();
+    if (!sFailure.empty()) {
+        imgResult.release();
+        mexErrMsgTxt(sFailure.c_str());
+    }
+    cv2mx(imgResult, plhs[OUT_IMG]);
+}
