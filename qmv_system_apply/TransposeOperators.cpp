@@ -16,7 +16,7 @@ void WarpNearestTransposeWith(cv::Mat& imgDst, const cv::Mat& imgSrc, const TMap
     CV_Assert(imgSrc.depth() == CV_64F && imgSrc.dims == 2);
     CV_Assert(map.Rows() == imgSrc.rows && map.Cols() == imgSrc.cols && map.HasTwoPlanes());
     imgDst.create(imgSrc.rows, imgSrc.cols, imgSrc.type());
-    imgDst.setTo(cv::Scalar::all(0));
+    imgDst.reshape(1).setTo(0.0);  // one channel view: setTo takes at most 4 channels
     const int iPlanes = imgSrc.channels();
     for (int y = 0; y < imgSrc.rows; ++y) {
         const double* pIn = imgSrc.ptr<double>(y);
@@ -44,7 +44,7 @@ void UpsampleZeroFill(cv::Mat& imgDst, const cv::Mat& imgSrc, int iScale)
 {
     CV_Assert(iScale >= 1 && imgSrc.depth() == CV_64F && imgSrc.dims == 2);
     imgDst.create(imgSrc.rows * iScale, imgSrc.cols * iScale, imgSrc.type());
-    imgDst.setTo(cv::Scalar::all(0));
+    imgDst.reshape(1).setTo(0.0);  // one channel view: setTo takes at most 4 channels
     const int iPlanes = imgSrc.channels();
     for (int i = 0; i < imgSrc.rows; ++i) {
         const double* pIn = imgSrc.ptr<double>(i);

@@ -1,0 +1,71 @@
+// The sampled blur pair against the full-resolution filter2D forms it
+// replaces: kernels of odd and even size, larger than the image, every border.
+#include "SysApplyTestUtil.h"
+
+#include "qmv_system_apply/ForwardOperators.h"
+#include "qmv_system_apply/SampledBlurOperators.h"
+#include "qmv_system_apply/TransposeOperators.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace NSysApply;
+using namespace NSysApplyTest;
+
+struct CBlurCase {
+    int iRows, iCols, iPlanes, iScale, iKh, iKw;
+};
+
+// 9 x 9 and larger kernels take filter2D's DFT path; the 1 x 1 and 2 x 2 images
+// make every tap a border tap.
+const CBlurCase kCases[] = {
+    {12, 16, 1, 1, 3, 3}, {12, 16, 3, 2, 5, 5}, {18, 15, 3, 3, 9, 9}, {16, 16, 2, 2, 4, 6},
+    {7, 9, 1, 2, 3, 5},   {20, 8, 5, 4, 1, 7},  {2, 2, 3, 2, 9, 9},   {3, 3, 1, 3, 11, 2},
+    {1, 1, 3, 1, 5, 5},   {30, 24, 3, 3, 13, 13},
+};
+
+TEST(SampledBlur, ForwardAgreesWithFullResolutionFiltering)
+{
+    cv::RNG rng(7);
+    for (const CBlurCase& c : kCases) {
+        const cv::Mat imgSrc = RandomMat(c.iRows, c.iCols, c.iPlanes, rng);
+        const cv::Mat imgKernel = RandomMat(c.iKh, c.iKw, 1, rng);
+        cv::Mat imgFast, imgReference;
+        BlurDecimateAtSamples(imgFast, imgSrc, imgKernel, c.iScale);
+        BlurDecimate(imgReference, imgSrc, imgKernel, c.iScale);
+        ASSERT_EQ(imgFast.size(), imgReference.size());
+        EXPECT_LE(RelativeDifference(imgFast, imgReference), 1e-12)
+            << c.iRows << "x" << c.iCols << "x" << c.iPlanes << " s=" << c.iScale << " k=" << c.iKh << "x" << c.iKw;
+    }
+}
+
+TEST(SampledBlur, TransposeAgreesWithZeroFillAndFiltering)
+{
+    cv::RNG rng(8);
+    for (const CBlurCase& c : kCases) {
+        const cv::Mat imgLow = RandomMat(std::max(c.iRows / c.iScale, 1), std::max(c.iCols / c.iScale, 1), c.iPlanes, rng);
+        const cv::Mat imgKernel = RandomMat(c.iKh, c.iKw, 1, rng);
+        cv::Mat imgFast, imgReference;
+        UpsampleBlurTransposeFromSamples(imgFast, imgLow, imgKernel, c.iScale);
+        UpsampleBlurTranspose(imgReference, imgLow, imgKernel, c.iScale);
+        ASSERT_EQ(imgFast.size(), imgReference.size());
+        EXPECT_LE(RelativeDifference(imgFast, imgReference), 1e-12)
+            << c.iRows << "x" << c.iCols << "x" << c.iPlanes << " s=" << c.iScale << " k=" << c.iKh << "x" << c.iKw;
+    }
+}
+
+TEST(SampledBlur, ReusesADestinationOfTheRightSize)
+{
+    cv::RNG rng(9);
+    const cv::Mat imgSrc = RandomMat(8, 8, 3, rng), imgKernel = RandomMat(3, 3, 1, rng);
+    cv::Mat imgLow(4, 4, CV_64FC3), imgHigh(8, 8, CV_64FC3);
+    const uchar* pLow = imgLow.data;
+    const uchar* pHigh = imgHigh.data;
+    BlurDecimateAtSamples(imgLow, imgSrc, imgKernel, 2);
+    UpsampleBlurTransposeFromSamples(imgHigh, imgLow, imgKernel, 2);
+    EXPECT_EQ(imgLow.data, pLow);
+    EXPECT_EQ(imgHigh.data, pHigh);
+}
+
+}  // namespace
