@@ -19,14 +19,29 @@
 
 qelMInt NearestClamped(double v, qelMInt iSize)
 {
-    const double dTarget = std::floor(v + 0.5);
-    if (dTarget < 0.0) {
+    // floor(d) < 0 exactly when d < 0, and floor(d) >= iSize exactly when
+    // d >= iSize; in between, truncation is floor and needs no library call.
+    const double d = v + 0.5;
+    if (d < 0.0) {
         return 0;
     }
-    if (dTarget >= iSize) {
+    if (d >= iSize) {
         return iSize - 1;
     }
-    return static_cast<qelMInt>(dTarget);
+    return static_cast<qelMInt>(d);
+}
+
+// How many pixels ahead the target is prefetched: random targets miss the
+// cache, and the map tells them well before they are needed.
+constexpr qelMInt kPrefetchAhead = 16;
+
+inline void PrefetchForWrite(const void* p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p, 1);
+#else
+    static_cast<void>(p);
+#endif
 }
 
 void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<double>& img,
@@ -39,17 +54,30 @@ void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<doub
     QELAssert(width==imgWarped.Width() && height==imgWarped.Height() && channels==imgWarped.Channels());
 
     imgWarped.Fill(0.0);
+    // Targets of one row, found first so that each can be prefetched while
+    // earlier pixels are added; null marks a pixel that contributes nothing.
+    std::vector<double*> vTargets(static_cast<size_t>(width));
     for (qelMInt y = 0; y < height; ++y) {
-        const double* pSrc = img.Row(y);
         const NSmallVector::CVector2D<double>* pMap = imgMap.PixelRow(y);
-        for (qelMInt x = 0; x < width; ++x, pSrc += channels) {
+        for (qelMInt x = 0; x < width; ++x) {
             const double vx = pMap[x].x;
             const double vy = pMap[x].y;
-            if (!std::isfinite(vx) || !std::isfinite(vy)) {
+            if (std::isfinite(vx) && std::isfinite(vy)) {
+                vTargets[x] = imgWarped.Pixel(NearestClamped(vx, width), NearestClamped(vy, height));
+            } else {
+                vTargets[x] = nullptr;
                 vIllegal.push_back(CIllegalVector{x, y});
+            }
+        }
+        const double* pSrc = img.Row(y);
+        for (qelMInt x = 0; x < width; ++x, pSrc += channels) {
+            if (x + kPrefetchAhead < width) {
+                PrefetchForWrite(vTargets[x + kPrefetchAhead]);
+            }
+            double* pDst = vTargets[x];
+            if (!pDst) {
                 continue;
             }
-            double* pDst = imgWarped.Pixel(NearestClamped(vx, width), NearestClamped(vy, height));
             for (qelMInt k = 0; k < channels; ++k) {
                 pDst[k] = pSrc[k] + pDst[k];
             }
