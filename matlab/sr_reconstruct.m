@@ -27,18 +27,18 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %                       coordinates of the reference-grid point that frame k
 %                       shows at each high-resolution pixel (the reference
 %                       frame's map is not read); [] estimates the motion [[]]
-%     'outerIterations' reweighting (outer) iterations [6]
+%     'outerIterations' reweighting (outer) iterations [4]
 %     'cgIterations'    most conjugate-gradient steps per outer iteration [8]
 %     'cgTolerance'     relative residual that ends a solve early [1e-3]
 %     'lambda'          regularisation weight (edge-preserving smoothness
-%                       against the data term) [0.002]
+%                       against the data term) [5e-4]
 %     'tvEpsilon'       gradient size below which smoothing stays quadratic
-%                       [0.01]
+%                       [0.005]
 %     'robust'          robust (Huber) data weights, so that misregistered
 %                       or occluded pixels lose their say [true]
 %     'smoothFlow'      smooth the estimated flow with dpx_guided_smooth
 %                       guided by the frame's colours [true]
-%     'flowRadius'      window radius of that smoothing [3]
+%     'flowRadius'      window radius of that smoothing [2]
 %     'flowSpatial'     its spatial scale in pixels [3]
 %     'flowRange'       its colour scale on the 0..1 scale [0.1]
 %     'initial'         first estimate, (s*h) x (s*w) x P
@@ -199,9 +199,9 @@ end
 
 function opts = parse_options(args, N)
 opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
-              'maps', [], 'outeriterations', 6, 'cgiterations', 8, ...
-              'cgtolerance', 1e-3, 'lambda', 0.002, 'tvepsilon', 0.01, ...
-              'robust', true, 'smoothflow', true, 'flowradius', 3, ...
+              'maps', [], 'outeriterations', 4, 'cgiterations', 8, ...
+              'cgtolerance', 1e-3, 'lambda', 5e-4, 'tvepsilon', 0.005, ...
+              'robust', true, 'smoothflow', true, 'flowradius', 2, ...
               'flowspatial', 3, 'flowrange', 0.1, 'initial', [], 'verbose', true);
 if numel(args) == 1 && isstruct(args{1})
   given = args{1};

@@ -36,17 +36,16 @@ end
 end
 
 function R = interp_matrix(n, s)
-% (n*s) x n matrix of cubic-convolution weights with replicated borders.
+% (n*s) x n sparse matrix of cubic-convolution weights, borders repeated.
 pos = ((0:n * s - 1).' / s) + 1;          % low-resolution coordinate, 1-based
 base = floor(pos);
 t = pos - base;
-R = zeros(n * s, n);
-rowIdx = (1:n * s).';
-for tap = -1:2
-  wt = keys_weight(t - tap);
-  col = min(max(base + tap, 1), n);
-  R = R + full(sparse(rowIdx, col, wt, n * s, n));
-end
+taps = -1:2;
+rowIdx = repmat((1:n * s).', 1, 4);
+col = min(max(repmat(base, 1, 4) + repmat(taps, n * s, 1), 1), n);
+wt = keys_weight(repmat(t, 1, 4) - repmat(taps, n * s, 1));
+% Sparse: four weights per row, and taps clamped onto one border pixel add up.
+R = sparse(rowIdx(:), col(:), wt(:), n * s, n);
 end
 
 function wt = keys_weight(d)
