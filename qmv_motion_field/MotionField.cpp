@@ -1,6 +1,8 @@
-// Colour frames to RGBA bytes (clamped to 0..1, rounded half up) and the
-// Farneback run with the module's parameters.
+// The flow computation of the module: grey frames straight from the arrays,
+// and the Farneback run with the module's parameters.
 #include "MotionField.h"
+
+#include "GreyFrame.h"
 
 sr::COpticalFlow_Farneback MakeModuleSolver()
 {
@@ -16,12 +18,20 @@ sr::COpticalFlow_Farneback MakeModuleSolver()
   return solver;
 }
 
+void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth,
+                           cv::Mat& matFlow)
+{
+  cv::Mat matGrey1, matGrey2;
+  ColourArrayToGrey(pPlanes1, iHeight, iWidth, matGrey1);
+  ColourArrayToGrey(pPlanes2, iHeight, iWidth, matGrey2);
+  MakeModuleSolver().RunOnGrey(matGrey1, matGrey2, matFlow);
+}
+
 void EstimateMotionField(const CColourFrame& imgFrame1, const CColourFrame& imgFrame2,
                          CFlowField& imgFlow)
 {
   NImage::CCompositeImage<NColor::CColorRGBAub> imgRGBA1, imgRGBA2;
   imgRGBA1.ConvertFrom(imgFrame1);
   imgRGBA2.ConvertFrom(imgFrame2);
-  sr::COpticalFlow_Farneback solver = MakeModuleSolver();
-  solver.Run(imgRGBA1, imgRGBA2, imgFlow);
+  MakeModuleSolver().Run(imgRGBA1, imgRGBA2, imgFlow);
 }

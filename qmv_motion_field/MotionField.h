@@ -1,8 +1,10 @@
-// The computation of qmv_motion_field on library images, free of any host call:
-// colour frames (0..1 doubles) to RGBA bytes, then the Farneback solver with the
-// module's fixed parameters.
+// The computation of qmv_motion_field, free of any host call: colour frames
+// (0..1 doubles) to grey bytes, then the Farneback solver with the module's
+// fixed parameters.
 #ifndef QMV_MOTION_FIELD_MOTIONFIELD_H
 #define QMV_MOTION_FIELD_MOTIONFIELD_H
+
+#include <opencv2/core.hpp>
 
 #include "QELLib/NColor.h"
 #include "QELLib/NImage.h"
@@ -13,11 +15,18 @@ typedef NImage::CCompositeImage<NColor::CColorRGBr<double>> CColourFrame;
 typedef NImage::CCompositeImage<NSmallVector::CVector2D<float>> CFlowField;
 
 // The solver as the module runs it: 5 levels halving the size, 13-pixel box
-// window, 10 iterations, degree-5 polynomial expansion with sigma 1.1.
+// window, 10 iterations, degree-5 polynomial expansion with sigma 1.1, no
+// initial flow.
 sr::COpticalFlow_Farneback MakeModuleSolver();
 
-// Replaces imgFlow by the flow from imgFrame1 to imgFrame2 (same size, not
-// empty). Throws what the library and OpenCV throw.
+// The module's computation on two H x W x 3 column-major double arrays:
+// matFlow becomes H x W, CV_32FC2, (dx, dy) per pixel. Throws what OpenCV throws.
+void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth,
+                           cv::Mat& matFlow);
+
+// The same computation through the library's colour images and the solver's
+// Run (colour frames to RGBA bytes with ConvertFrom, then Run); the reference
+// that the one-pass path above must match bit for bit.
 void EstimateMotionField(const CColourFrame& imgFrame1, const CColourFrame& imgFrame2,
                          CFlowField& imgFlow);
 

@@ -57,11 +57,17 @@ void COpticalFlow_Farneback::Run(const NImage::CCompositeImage<NColor::CColorRGB
   if (bUseInitFlow)
     CopyFlowToCv(flow, matFlow);
 
+  RunOnGrey(matPrev, matNext, matFlow);
+  Cv2Img(matFlow, flow);
+}
+
+void COpticalFlow_Farneback::RunOnGrey(const cv::Mat& matPrev, const cv::Mat& matNext,
+                                       cv::Mat& matFlow) const
+{
   const int iFlags = (bGaussian ? cv::OPTFLOW_FARNEBACK_GAUSSIAN : 0) |
                      (bUseInitFlow ? cv::OPTFLOW_USE_INITIAL_FLOW : 0);
   cv::calcOpticalFlowFarneback(matPrev, matNext, matFlow, dPyrScale, iLevels, iWinSize,
                                iIterations, iPolyN, dPolySigma, iFlags);
-  Cv2Img(matFlow, flow);
 }
 
 }  // namespace sr

@@ -3,6 +3,8 @@
 #ifndef SR_OPTICALFLOW_FARNEBACK_H
 #define SR_OPTICALFLOW_FARNEBACK_H
 
+#include <opencv2/core.hpp>
+
 #include "superres/OpticalFlow.h"
 
 namespace sr {
@@ -16,6 +18,12 @@ public:
   void Run(const NImage::CCompositeImage<NColor::CColorRGBAub>& img1,
            const NImage::CCompositeImage<NColor::CColorRGBAub>& img2,
            NImage::CCompositeImage<NSmallVector::CVector2D<float>>& flow) override;
+
+  // The OpenCV call of Run on grey frames (CV_8UC1, same size) with this
+  // solver's parameters and flags; matFlow becomes CV_32FC2 of their size and
+  // is read first when bUseInitFlow is set. Callers that already hold grey
+  // frames use it to skip the colour images.
+  void RunOnGrey(const cv::Mat& matPrev, const cv::Mat& matNext, cv::Mat& matFlow) const;
 
   // Parameters handed to OpenCV unchanged (pyramid scale, levels, averaging
   // window, iterations per level, polynomial neighbourhood and its sigma).
