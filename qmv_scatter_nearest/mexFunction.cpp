@@ -31,11 +31,13 @@ qelMInt NearestClamped(double v, qelMInt iSize)
     return static_cast<qelMInt>(d);
 }
 
-// How many pixels ahead the target is prefetched: random targets miss the
-// cache, and the map tells them well before they are needed.
-constexpr qelMInt kPrefetchAhead = 16;
+namespace {
 
-inline void PrefetchForWrite(const void* p)
+// How many pixels ahead a target is found and prefetched: random targets
+// miss the cache, and the map names them well before they are needed.
+constexpr qelMInt kAhead = 16;
+
+void PrefetchForWrite(const void* p)
 {
 #if defined(__GNUC__)
     __builtin_prefetch(p, 1);
@@ -43,6 +45,36 @@ inline void PrefetchForWrite(const void* p)
     static_cast<void>(p);
 #endif
 }
+
+// Targets of one row, found in visiting order; null for an illegal vector.
+class CRowTargets {
+public:
+    CRowTargets(NImage::CImage<double>& imgWarped, const CMapImage& imgMap, qelMInt y,
+                std::vector<CIllegalVector>& vIllegal)
+        : m_imgWarped(imgWarped), m_pMap(imgMap.PixelRow(y)), m_y(y), m_vIllegal(vIllegal)
+    {
+    }
+
+    double* operator()(qelMInt x)
+    {
+        const double vx = m_pMap[x].x;
+        const double vy = m_pMap[x].y;
+        if (!std::isfinite(vx) || !std::isfinite(vy)) {
+            m_vIllegal.push_back(CIllegalVector{x, m_y});
+            return nullptr;
+        }
+        return m_imgWarped.Pixel(NearestClamped(vx, m_imgWarped.Width()),
+                                 NearestClamped(vy, m_imgWarped.Height()));
+    }
+
+private:
+    NImage::CImage<double>& m_imgWarped;
+    const NSmallVector::CVector2D<double>* m_pMap;
+    qelMInt m_y;
+    std::vector<CIllegalVector>& m_vIllegal;
+};
+
+} // namespace
 
 void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<double>& img,
                     const CMapImage& imgMap, std::vector<CIllegalVector>& vIllegal)
@@ -54,27 +86,23 @@ void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<doub
     QELAssert(width==imgWarped.Width() && height==imgWarped.Height() && channels==imgWarped.Channels());
 
     imgWarped.Fill(0.0);
-    // Targets of one row, found first so that each can be prefetched while
-    // earlier pixels are added; null marks a pixel that contributes nothing.
-    std::vector<double*> vTargets(static_cast<size_t>(width));
+    // Ring of the targets of pixels x .. x + kAhead - 1: each target is found
+    // and prefetched kAhead pixels before its addition.
+    double* apTargets[kAhead];
     for (qelMInt y = 0; y < height; ++y) {
-        const NSmallVector::CVector2D<double>* pMap = imgMap.PixelRow(y);
-        for (qelMInt x = 0; x < width; ++x) {
-            const double vx = pMap[x].x;
-            const double vy = pMap[x].y;
-            if (std::isfinite(vx) && std::isfinite(vy)) {
-                vTargets[x] = imgWarped.Pixel(NearestClamped(vx, width), NearestClamped(vy, height));
-            } else {
-                vTargets[x] = nullptr;
-                vIllegal.push_back(CIllegalVector{x, y});
-            }
+        CRowTargets target(imgWarped, imgMap, y, vIllegal);
+        qelMInt xFound = 0;
+        for (; xFound < width && xFound < kAhead; ++xFound) {
+            apTargets[xFound] = target(xFound);
         }
         const double* pSrc = img.Row(y);
         for (qelMInt x = 0; x < width; ++x, pSrc += channels) {
-            if (x + kPrefetchAhead < width) {
-                PrefetchForWrite(vTargets[x + kPrefetchAhead]);
+            double* pDst = apTargets[x % kAhead];
+            if (xFound < width) {
+                apTargets[xFound % kAhead] = target(xFound);
+                PrefetchForWrite(apTargets[xFound % kAhead]);
+                ++xFound;
             }
-            double* pDst = vTargets[x];
             if (!pDst) {
                 continue;
             }
