@@ -29,6 +29,11 @@ function(qmv_add_mex name)
     target_include_directories(${name}_mex PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${name}_mex PRIVATE Octave::mex qmv_common ${ARG_LIBRARIES})
     target_link_options(${name}_mex PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined)
+    # GCC marks static members of templates as unique global symbols, which makes
+    # a plug-in impossible to unload and lets two modules share them.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      target_compile_options(${name}_mex PRIVATE -fno-gnu-unique)
+    endif()
     set_target_properties(${name}_mex PROPERTIES
       OUTPUT_NAME ${name} PREFIX "" SUFFIX ".mex"
       LIBRARY_OUTPUT_DIRECTORY ${QMV_MEX_OUTPUT_DIR})
