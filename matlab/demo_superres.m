@@ -101,8 +101,13 @@ for i = 1:numel(rows)
 end
 print_table(rows, sprintf('against the ground truth, %d-pixel border left out', opts.border));
 gain = rows(3).psnr - rows(2).psnr;
-fprintf('demo_superres: reconstruction (estimated motion) vs bicubic: %+.2f dB PSNR (target +5 dB), %.2f s (target under 3 s)\n', ...
+fprintf('demo_superres: reconstruction with estimated motion: %+.2f dB PSNR over bicubic, %.2f s with the motion\n', ...
         gain, rows(3).time);
+if isempty(opts.crop) && N == 8 && s == 2 && opts.noise == 0.01
+  verdict = {'missed', 'met'};
+  fprintf('demo_superres: targets: at least +5 dB (%s), under 3 s (%s)\n', ...
+          verdict{1 + (gain >= 5)}, verdict{1 + (rows(3).time < 3)});
+end
 
 write_outputs(opts.outDir, images{1}, images{2}, est, truth);
 results = rows;
