@@ -45,7 +45,7 @@ assert(psnrFlow > psnrBicubic + 2, 'estimated motion: %.2f dB vs bicubic %.2f dB
 inner = 9:56;
 for k = 2:numel(frames)
   d = round(infoFlow.maps{k}(inner, inner, :)) - maps{k}(inner, inner, :);
-  assert(mean(d(:) == 0) > 0.8, 'frame %d: estimated motion mostly wrong', k);
+  assert(mean(d(:) == 0) > 0.75, 'frame %d: estimated motion mostly wrong', k);
 end
 
 % Grey frames given as an h x w x 1 x N array, another reference frame.
