@@ -43,15 +43,22 @@ struct SPlanes {
   int iHeight;
 };
 
-// Floats per plane row, and per-thread scratch floats FilterRowVector needs.
+// Floats per plane row, and from the start of one plane to the next.
 std::ptrdiff_t PlaneStride(int iWidth);
-std::size_t RowScratchSize(int iWidth, int iRadius);
+std::ptrdiff_t PlaneSize(int iWidth, int iHeight);
 
-// Writes row y of guide and source into planes starting at pBase (4 planes of
-// iHeight rows of PlaneStride(iWidth) floats).
+// Writes row y of guide and source into the 4 planes starting at pBase
+// (4 * PlaneSize floats).
 void FillPlaneRow(float* pBase, const CImage2D<NColor::CColorRGB<float>>& imgGuide,
                   const CImage2D<float>& imgSrc, int y);
 SPlanes PlanesAt(const float* pBase, int iWidth, int iHeight);
+
+// The spatial terms -(S / fDivS) of the window, formed exactly as the scalar
+// kernel forms them: row |dy| (0 .. ry) holds dx = -rx .. rx, with the radius
+// clipped to the image (rx <= width - 1, ry <= height - 1). S depends on dy
+// only through dy * dy, so one row serves dy and -dy.
+std::size_t SpatialTableSize(int iRadius, int iWidth, int iHeight);
+void FillSpatialTable(const SParams& par, int iWidth, int iHeight, float* pTable);
 
 // Whether this processor runs the vector kernel (AVX2 with FMA).
 bool HasVectorPath();
@@ -59,8 +66,8 @@ bool HasVectorPath();
 // Vector evaluation of output row y (iRadius >= 0). With bScalarExp the
 // exponentials are computed with expf lane by lane, which makes the result
 // bit-identical to FilterRowScalar; that is how the exponents are tested.
-void FilterRowVector(const SParams& par, const SPlanes& planes, int y, float* pDstRow,
-                     float* pScratch, bool bScalarExp);
+void FilterRowVector(const SParams& par, const SPlanes& planes, const float* pSpatial, int y, float* pDstRow,
+                     bool bScalarExp);
 
 // The vectorised exponential on n values, for testing it against expf.
 void ExpfVector(const float* pIn, float* pOut, std::size_t n);

@@ -18,7 +18,7 @@ namespace {
 struct SRowInputs {
   const float* apRow[4];  // guide red, green, blue and source at row yy, column xb
   __m256 c0, c1, c2;      // guide colours of the output pixels
-  const float* pNegS;     // -(S / fDivS) for dx = -rx .. rx, indexed by dx + rx
+  const float* pNegS;     // -(S / fDivS) of this window row for dx = -rx .. rx, at dx + rx
   int iRx;
   __m256 vDivR;
 };
@@ -86,53 +86,45 @@ DPX_TARGET_AVX2 inline void AddClipped(const SRowInputs& in, int xb, int iW, __m
   }
 }
 
+// One block of eight output pixels of row y: the sums run over the window rows
+// and, within each, left to right, as in the scalar kernel.
 template <bool bSquared, bool bScalarExp>
-DPX_TARGET_AVX2 void FilterRow(const SParams& par, const SPlanes& planes, int y, float* pDstRow,
-                               float* pScratch) {
+DPX_TARGET_AVX2 inline __m256 FilterBlock(const SParams& par, const SPlanes& planes, const float* pNegS, int y,
+                                          int xb, int iRx, int iRy) {
   const int iW = planes.iWidth;
   const int iH = planes.iHeight;
-  const int iRx = std::min(par.iRadius, iW - 1);  // a larger radius clips to the same window
-  const int iRy = std::min(par.iRadius, iH - 1);
-  const int nRow = (iW + 7) / 8 * 8;
-  float* pSw = pScratch;
-  float* pSv = pScratch + nRow;
-  float* pNegS = pScratch + 2 * nRow;
-  std::fill(pSw, pSw + 2 * nRow, 0.0f);
-
+  const std::ptrdiff_t iCentre = y * planes.iStride + xb;
   SRowInputs in;
-  in.pNegS = pNegS;
   in.iRx = iRx;
   in.vDivR = _mm256_set1_ps(par.fDivR);
-  const std::ptrdiff_t iCentre = y * planes.iStride;
+  in.c0 = _mm256_loadu_ps(planes.apPlane[0] + iCentre);
+  in.c1 = _mm256_loadu_ps(planes.apPlane[1] + iCentre);
+  in.c2 = _mm256_loadu_ps(planes.apPlane[2] + iCentre);
+  const bool bFull = xb >= iRx && xb + 7 + iRx <= iW - 1;
+  __m256 vSw = _mm256_setzero_ps();
+  __m256 vSv = _mm256_setzero_ps();
   const int y0 = y - std::min(iRy, y);
   const int y1 = y + std::min(iRy, iH - 1 - y);
   for (int yy = y0; yy <= y1; ++yy) {
-    // Spatial terms of this window row, formed exactly as the scalar kernel does.
-    const float fDy = static_cast<float>(yy - y);
-    for (int dx = -iRx; dx <= iRx; ++dx) {
-      const float fDx = static_cast<float>(dx);
-      float fS = fDx * fDx + fDy * fDy;
-      if (par.iP == 1) fS = std::sqrt(fS);
-      pNegS[dx + iRx] = -(fS / par.fDivS);
-    }
-    const std::ptrdiff_t iRowOff = yy * planes.iStride;
-    for (int xb = 0; xb < iW; xb += 8) {
-      for (int k = 0; k < 4; ++k) in.apRow[k] = planes.apPlane[k] + iRowOff + xb;
-      in.c0 = _mm256_loadu_ps(planes.apPlane[0] + iCentre + xb);
-      in.c1 = _mm256_loadu_ps(planes.apPlane[1] + iCentre + xb);
-      in.c2 = _mm256_loadu_ps(planes.apPlane[2] + iCentre + xb);
-      __m256 vSw = _mm256_loadu_ps(pSw + xb);
-      __m256 vSv = _mm256_loadu_ps(pSv + xb);
-      if (xb >= iRx && xb + 7 + iRx <= iW - 1)
-        AddFull<bSquared, bScalarExp>(in, vSw, vSv);
-      else
-        AddClipped<bSquared, bScalarExp>(in, xb, iW, vSw, vSv);
-      _mm256_storeu_ps(pSw + xb, vSw);
-      _mm256_storeu_ps(pSv + xb, vSv);
-    }
+    in.pNegS = pNegS + static_cast<std::ptrdiff_t>(std::abs(yy - y)) * (2 * iRx + 1);
+    const std::ptrdiff_t iRowOff = yy * planes.iStride + xb;
+    for (int k = 0; k < 4; ++k) in.apRow[k] = planes.apPlane[k] + iRowOff;
+    if (bFull)
+      AddFull<bSquared, bScalarExp>(in, vSw, vSv);
+    else
+      AddClipped<bSquared, bScalarExp>(in, xb, iW, vSw, vSv);
   }
+  return _mm256_div_ps(vSv, vSw);
+}
+
+template <bool bSquared, bool bScalarExp>
+DPX_TARGET_AVX2 void FilterRow(const SParams& par, const SPlanes& planes, const float* pNegS, int y,
+                               float* pDstRow) {
+  const int iW = planes.iWidth;
+  const int iRx = std::min(par.iRadius, iW - 1);  // a larger radius clips to the same window
+  const int iRy = std::min(par.iRadius, planes.iHeight - 1);
   for (int xb = 0; xb < iW; xb += 8) {
-    const __m256 vOut = _mm256_div_ps(_mm256_loadu_ps(pSv + xb), _mm256_loadu_ps(pSw + xb));
+    const __m256 vOut = FilterBlock<bSquared, bScalarExp>(par, planes, pNegS, y, xb, iRx, iRy);
     if (xb + 8 <= iW) {
       _mm256_storeu_ps(pDstRow + xb, vOut);
     } else {
@@ -161,13 +153,13 @@ bool HasVectorPath() {
   return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
 }
 
-void FilterRowVector(const SParams& par, const SPlanes& planes, int y, float* pDstRow, float* pScratch,
+void FilterRowVector(const SParams& par, const SPlanes& planes, const float* pSpatial, int y, float* pDstRow,
                      bool bScalarExp) {
   const bool bSquared = par.iP == 2;
-  if (bSquared && !bScalarExp) FilterRow<true, false>(par, planes, y, pDstRow, pScratch);
-  if (bSquared && bScalarExp) FilterRow<true, true>(par, planes, y, pDstRow, pScratch);
-  if (!bSquared && !bScalarExp) FilterRow<false, false>(par, planes, y, pDstRow, pScratch);
-  if (!bSquared && bScalarExp) FilterRow<false, true>(par, planes, y, pDstRow, pScratch);
+  if (bSquared && !bScalarExp) FilterRow<true, false>(par, planes, pSpatial, y, pDstRow);
+  if (bSquared && bScalarExp) FilterRow<true, true>(par, planes, pSpatial, y, pDstRow);
+  if (!bSquared && !bScalarExp) FilterRow<false, false>(par, planes, pSpatial, y, pDstRow);
+  if (!bSquared && bScalarExp) FilterRow<false, true>(par, planes, pSpatial, y, pDstRow);
 }
 
 void ExpfVector(const float* pIn, float* pOut, std::size_t n) { ExpfBatch(pIn, pOut, n); }
@@ -175,7 +167,7 @@ void ExpfVector(const float* pIn, float* pOut, std::size_t n) { ExpfBatch(pIn, p
 #else  // no vector kernel on this platform: callers check HasVectorPath()
 
 bool HasVectorPath() { return false; }
-void FilterRowVector(const SParams&, const SPlanes&, int, float*, float*, bool) {}
+void FilterRowVector(const SParams&, const SPlanes&, const float*, int, float*, bool) {}
 void ExpfVector(const float* pIn, float* pOut, std::size_t n) {
   for (std::size_t i = 0; i < n; ++i) pOut[i] = std::exp(pIn[i]);
 }

@@ -5,8 +5,6 @@
 
 #include "BilatKernel.h"
 
-#include <omp.h>
-
 #include <algorithm>
 #include <iostream>
 #include <new>
@@ -98,26 +96,24 @@ template <class T, class G>
 bool CImgBilatFilter<T, G>::FilterVector(CImage2D<T>& imgTarget, const CImage2D<T>& imgSrc, bool bScalarExp) {
   const int iW = m_imgGuide.GetWidth();
   const int iH = m_imgGuide.GetHeight();
-  const int nThreads = std::max(1, omp_get_max_threads());
-  const std::size_t nScratch = NBilatKernel::RowScratchSize(iW, m_iRadius);
+  const NBilatKernel::SParams par = KernelParams(m_iRadius, m_fSeps, m_fReps, m_iP);
   try {
-    m_vPlanes.resize(4 * static_cast<std::size_t>(NBilatKernel::PlaneStride(iW)) * iH);
-    m_vRowScratch.resize(nScratch * nThreads);
+    m_vPlanes.resize(4 * static_cast<std::size_t>(NBilatKernel::PlaneSize(iW, iH)));
+    m_vSpatial.resize(NBilatKernel::SpatialTableSize(m_iRadius, iW, iH));
   } catch (const std::bad_alloc&) {
     std::vector<float>().swap(m_vPlanes);
-    std::vector<float>().swap(m_vRowScratch);
+    std::vector<float>().swap(m_vSpatial);
     return false;
   }
-  const NBilatKernel::SParams par = KernelParams(m_iRadius, m_fSeps, m_fReps, m_iP);
+  NBilatKernel::FillSpatialTable(par, iW, iH, m_vSpatial.data());
   const NBilatKernel::SPlanes planes = NBilatKernel::PlanesAt(m_vPlanes.data(), iW, iH);
-#pragma omp parallel num_threads(nThreads)
+#pragma omp parallel
   {
-    float* pScratch = m_vRowScratch.data() + nScratch * omp_get_thread_num();
 #pragma omp for schedule(static)
     for (int y = 0; y < iH; ++y) NBilatKernel::FillPlaneRow(m_vPlanes.data(), m_imgGuide, imgSrc, y);
 #pragma omp for schedule(dynamic)
     for (int y = 0; y < iH; ++y)
-      NBilatKernel::FilterRowVector(par, planes, y, imgTarget.GetRow(y), pScratch, bScalarExp);
+      NBilatKernel::FilterRowVector(par, planes, m_vSpatial.data(), y, imgTarget.GetRow(y), bScalarExp);
   }
   return true;
 }

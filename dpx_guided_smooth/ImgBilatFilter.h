@@ -55,7 +55,7 @@ private:
   // Working buffers of the vector kernel, kept between calls.
   EKernel m_eKernel = EKernel::Fastest;
   std::vector<float> m_vPlanes;
-  std::vector<float> m_vRowScratch;
+  std::vector<float> m_vSpatial;
 };
 
 #endif
