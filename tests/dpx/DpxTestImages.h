@@ -63,7 +63,9 @@ inline std::vector<std::uint32_t> Bits(const CFloatImage& img) {
   return v;
 }
 
-// The filter's formula evaluated in double precision for p = 1 or 2.
+// The filter's formula in double precision: p = 1 and p = 2 as documented,
+// any other p with the squared distance, mean absolute colour difference and
+// unsquared scales.
 inline double ReferencePixel(const CGuide& guide, const CFloatImage& src, int x, int y, int r, double dSeps,
                              double dReps, int iP) {
   const int iW = guide.GetWidth();
@@ -79,7 +81,7 @@ inline double ReferencePixel(const CGuide& guide, const CFloatImage& src, int x,
       const double d0 = double(g.r) - c.r, d1 = double(g.g) - c.g, d2 = double(g.b) - c.b;
       const double dS2 = double(xx - x) * (xx - x) + double(yy - y) * (yy - y);
       const double dS = iP == 1 ? std::sqrt(dS2) : dS2;
-      const double dR = iP == 2 ? d0 * d0 + d1 * d1 + d2 * d2 : (std::fabs(d0) + std::fabs(d1) + std::fabs(d2)) / 3.0;
+      const double dR = iP == 2 ? d0 * d0 + d1 * d1 + d2 * d2 : (std::fabs(d0) + std::fabs(d1) + std::fabs(d2)) / 3;
       const double dW = std::exp(-dS / dDivS - dR / dDivR);
       dSw += dW;
       dSv += dW * src.At(xx, yy);
