@@ -27,7 +27,7 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %                       coordinates of the reference-grid point that frame k
 %                       shows at each high-resolution pixel (the reference
 %                       frame's map is not read); [] estimates the motion [[]]
-%     'outerIterations' reweighting (outer) iterations [4]
+%     'outerIterations' reweighting (outer) iterations [3]
 %     'cgIterations'    most conjugate-gradient steps per outer iteration [8]
 %     'cgTolerance'     relative residual that ends a solve early [1e-3]
 %     'lambda'          regularisation weight (edge-preserving smoothness
@@ -49,9 +49,11 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     imgHR   (s*h) x (s*w) x P double
 %     info    struct: scale, refFrame, numFrames, motion ('estimated' or
 %             'given'), maps (the maps used), timeMotion, timeSolve,
-%             timeTotal (seconds), iterations, cgIterations (steps per outer
-%             iteration), residuals (RMS of the frame residuals after each
-%             outer iteration), cgResiduals (relative residual of each solve)
+%             timeTotal (seconds), iterations (outer iterations run; fewer
+%             than asked when one needs no CG step), cgIterations (steps
+%             per outer iteration), residuals (RMS of the frame residuals
+%             after each outer iteration), cgResiduals (relative residual
+%             of each solve)
 %
 %   Method
 %     Motion: each frame and the reference frame are enlarged to the
@@ -143,15 +145,21 @@ for it = 1:opts.outerIterations
   info.residuals(it) = rmsRes;
   progress(opts, 'sr_reconstruct: iteration %d/%d: %2d CG steps, residual %.4g, %.2f s\n', ...
            it, opts.outerIterations, nCg, rmsRes, toc(tIt));
+  if nCg == 0 && it > 1
+    break;   % the new weights left the estimate a solution: converged
+  end
 end
 imgHR = x;
+info.cgIterations = info.cgIterations(1:it);
+info.residuals = info.residuals(1:it);
+info.cgResiduals = info.cgResiduals(1:it);
 
 info.scale = s;
 info.refFrame = ref;
 info.numFrames = N;
 info.motion = motion;
 info.maps = maps;
-info.iterations = opts.outerIterations;
+info.iterations = it;
 info.timeMotion = timeMotion;
 info.timeSolve = toc(tSolve);
 info.timeTotal = toc(tTotal);
@@ -199,7 +207,7 @@ end
 
 function opts = parse_options(args, N)
 opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
-              'maps', [], 'outeriterations', 4, 'cgiterations', 8, ...
+              'maps', [], 'outeriterations', 3, 'cgiterations', 8, ...
               'cgtolerance', 1e-3, 'lambda', 5e-4, 'tvepsilon', 0.005, ...
               'robust', true, 'smoothflow', true, 'flowradius', 2, ...
               'flowspatial', 3, 'flowrange', 0.1, 'initial', [], 'verbose', true);
