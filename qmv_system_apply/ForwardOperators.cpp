@@ -1,12 +1,11 @@
 // Forward operators, straightforward form (the blur delegates to OpenCV).
 #include "ForwardOperators.h"
 
-#include "MapPixel.h"
+#include "MapStrips.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstring>
 
 namespace NSysApply {
 
@@ -18,25 +17,9 @@ void WarpNearestWith(cv::Mat& imgDst, const cv::Mat& imgSrc, const TMapReader& m
     CV_Assert(imgSrc.depth() == CV_64F && imgSrc.dims == 2);
     CV_Assert(map.Rows() == imgSrc.rows && map.Cols() == imgSrc.cols && map.HasTwoPlanes());
     imgDst.create(imgSrc.rows, imgSrc.cols, imgSrc.type());
-    const int iPlanes = imgSrc.channels();
+    CMapStrips<TMapReader> strips(map, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels());
     for (int y = 0; y < imgSrc.rows; ++y) {
-        double* pDst = imgDst.ptr<double>(y);
-        for (int x = 0; x < imgSrc.cols; ++x) {
-            double dMapX, dMapY;
-            map.Read(y, x, dMapX, dMapY);
-            int iX, iY;
-            double* pOut = pDst + static_cast<std::size_t>(x) * iPlanes;
-            if (!MapToPixel(dMapX, dMapY, imgSrc.cols, imgSrc.rows, iX, iY)) {
-                std::fill(pOut, pOut + iPlanes, 0.0);
-                continue;
-            }
-            const double* pIn = imgSrc.ptr<double>(iY) + static_cast<std::size_t>(iX) * iPlanes;
-            if (iPlanes == 1) {
-                *pOut = *pIn;
-            } else {
-                std::memcpy(pOut, pIn, sizeof(double) * iPlanes);
-            }
-        }
+        GatherRowAnyPlanes(imgDst.ptr<double>(y), imgSrc.ptr<double>(0), strips.RowOffsets(y), imgSrc.cols, imgSrc.channels());
     }
 }
 

@@ -1,44 +1,45 @@
-// Frame loops. Iteration k writes only frame k's result and warnings (and the
-// scratch of the thread running it), so no locks are needed and each r_k is
-// computed in a fixed order whatever the thread count.
+// Frame loops. Iteration k writes only frame k's warnings and the scratch of
+// the thread running it (the straightforward loop: frame k's buffers), so no
+// locks are needed; each r_k is computed by a fixed sequence of operations and
+// the terms are added in frame order, whatever the thread count.
 #include "FrameOperatorLoop.h"
 
 #include "ForwardOperators.h"
 #include "FrameParallel.h"
 #include "FrameWeights.h"
 #include "SampledBlurOperators.h"
+#include "TermAssembly.h"
 #include "TransposeOperators.h"
 
 namespace NSysApply {
 
-void FrameOperatorLoop(const COperatorArguments& args, std::vector<cv::Mat>& vecFrameResults, CFrameWarnings& warnings)
+void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWarnings& warnings)
 {
     const cv::Mat& imgX = args.imgX;
     const int iScale = args.iScale;
+    const double dFactor = FrameTermFactor(args.dDataTermScale, args.iFrames);
     warnings.assign(args.iFrames, CIllegalVectorList());
-    // Scratch is sized before the region so that workers only reuse it.
+    // Scratch is per thread and sized before the region, so that workers only
+    // reuse it.
     const int iThreads = FrameThreadCount(args.iFrames);
-    std::vector<cv::Mat> vecWarp(iThreads), vecLowRes(iThreads);
+    std::vector<cv::Mat> vecLowRes(iThreads), vecFrame(iThreads);
     for (int t = 0; t < iThreads; ++t) {
-        vecWarp[t].create(imgX.rows, imgX.cols, imgX.type());
         vecLowRes[t].create(imgX.rows / iScale, imgX.cols / iScale, imgX.type());
+        vecFrame[t].create(imgX.rows, imgX.cols, imgX.type());
     }
-    RunFramesInParallel(args.iFrames, [&](int k, int iThread) {
-        cv::Mat& imgWarp = vecWarp[iThread];
-        cv::Mat& imgLowRes = vecLowRes[iThread];
-        const cv::Mat& imgKernel = args.vecKernels[k];
-        if (k == args.iReferenceFrame) {
-            BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, iScale);
+    RunFramesInParallelFinishInOrder(
+        args.iFrames,
+        [&](int k, int iThread) {
+            cv::Mat& imgLowRes = vecLowRes[iThread];
+            const cv::Mat& imgKernel = args.vecKernels[k];
+            const bool bReference = k == args.iReferenceFrame;
+            if (bReference) BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, iScale);
+            else WarpBlurDecimateAtSamples(imgLowRes, imgX, args.vecMaps[k], imgKernel, iScale);
             if (args.bWeighted) ApplyFrameWeights(imgLowRes, args.vecWeights[k]);
-            UpsampleBlurTransposeFromSamples(vecFrameResults[k], imgLowRes, imgKernel, iScale);
-            return;
-        }
-        WarpNearest(imgWarp, imgX, args.vecMaps[k]);
-        BlurDecimateAtSamples(imgLowRes, imgWarp, imgKernel, iScale);
-        if (args.bWeighted) ApplyFrameWeights(imgLowRes, args.vecWeights[k]);
-        UpsampleBlurTransposeFromSamples(imgWarp, imgLowRes, imgKernel, iScale);
-        WarpNearestTranspose(vecFrameResults[k], imgWarp, args.vecMaps[k], warnings[k]);
-    });
+            if (bReference) UpsampleBlurTransposeFromSamples(vecFrame[iThread], imgLowRes, imgKernel, iScale);
+            else UpsampleBlurTransposeScatter(vecFrame[iThread], imgLowRes, imgKernel, iScale, args.vecMaps[k], warnings[k]);
+        },
+        [&](int, int iThread) { AddFrameTerm(imgAcc, dFactor, vecFrame[iThread]); });
 }
 
 void ReferenceFrameOperatorLoop(const COperatorArguments& args, std::vector<cv::Mat>& vecFrameResults,

@@ -12,10 +12,13 @@
 
 namespace NSysApply {
 
-// vecFrameResults: N matrices H x W, type of x, given their storage by the
-// caller. Warp and low-resolution scratch is per thread (allocated here),
-// the blur pair works on the kept samples only.
-void FrameOperatorLoop(const COperatorArguments& args, std::vector<cv::Mat>& vecFrameResults, CFrameWarnings& warnings);
+// Adds the frame terms to imgAcc (H x W, type of x) in frame order:
+// imgAcc = f * r_k + imgAcc for k = 0..N-1, f = dataTermScale / N. Frames are
+// computed in parallel into per-thread scratch (a low-resolution frame and
+// one r_k); the blur pair works on the kept samples only, the warps row by
+// row inside it, and each r_k is added in an ordered region as soon as the
+// frames before it are in.
+void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWarnings& warnings);
 
 // The straightforward loop, kept as the reference of the one above: per-frame
 // warp and low-resolution buffers, full-resolution cv::filter2D.

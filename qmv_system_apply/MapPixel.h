@@ -10,27 +10,31 @@
 #include <opencv2/core.hpp>
 
 #include <cmath>
+#include <cstddef>
 
 namespace NSysApply {
 
-// Clamps in double before converting: a rounded coordinate beyond the int
-// range still lands on the border pixel, with no undefined conversion.
-inline int ClampToIndex(double dIndex, int iSize)
+// Index of the nearest pixel to a finite 0-based coordinate, halves rounding
+// upwards, clamped to 0..iSize-1. floor(v) < 0 exactly when v < 0 and
+// floor(v) >= n exactly when v >= n, so the clamp is done in double first and
+// the conversion (a truncation, equal to floor on [0, n)) never overflows.
+inline int NearestIndex(double dCoordinate, int iSize)
 {
-    if (dIndex < 0.0) return 0;
-    if (dIndex >= static_cast<double>(iSize)) return iSize - 1;
-    return static_cast<int>(dIndex);
+    const double dRounded = dCoordinate + 0.5;
+    if (dRounded < 0.0) return 0;
+    if (dRounded >= static_cast<double>(iSize)) return iSize - 1;
+    return static_cast<int>(dRounded);
 }
 
-// Turns a 1-based map entry into a 0-based pixel, halves rounding upwards.
-// Returns false for a non-finite coordinate (an illegal flow vector).
+// Turns a 1-based map entry into a 0-based pixel. Returns false for a
+// non-finite coordinate (an illegal flow vector).
 inline bool MapToPixel(double dMapX, double dMapY, int iCols, int iRows, int& iX, int& iY)
 {
     const double dX = dMapX - 1.0;
     const double dY = dMapY - 1.0;
     if (!std::isfinite(dX) || !std::isfinite(dY)) return false;
-    iX = ClampToIndex(std::floor(dX + 0.5), iCols);
-    iY = ClampToIndex(std::floor(dY + 0.5), iRows);
+    iX = NearestIndex(dX, iCols);
+    iY = NearestIndex(dY, iRows);
     return true;
 }
 
@@ -41,11 +45,14 @@ public:
     int Rows() const { return m_imgMap.rows; }
     int Cols() const { return m_imgMap.cols; }
     bool HasTwoPlanes() const { return m_imgMap.depth() == CV_64F && m_imgMap.channels() == 2; }
-    void Read(int iY, int iX, double& dMapX, double& dMapY) const
+    // fnVisit(y, x, mapX, mapY) for the entries of rows [iY0, iY1), in memory order.
+    template <class TVisit>
+    void ForEachInRows(int iY0, int iY1, const TVisit& fnVisit) const
     {
-        const double* p = m_imgMap.ptr<double>(iY) + 2 * iX;
-        dMapX = p[0];
-        dMapY = p[1];
+        for (int y = iY0; y < iY1; ++y) {
+            const double* p = m_imgMap.ptr<double>(y);
+            for (int x = 0; x < m_imgMap.cols; ++x, p += 2) fnVisit(y, x, p[0], p[1]);
+        }
     }
 
 private:
@@ -59,11 +66,17 @@ public:
     int Rows() const { return m_view.iRows; }
     int Cols() const { return m_view.iCols; }
     bool HasTwoPlanes() const { return m_view.iPlanes == 2 && m_view.pData != nullptr; }
-    void Read(int iY, int iX, double& dMapX, double& dMapY) const
+    // Column by column: the array is column-major, so a strip of rows is
+    // read as short contiguous runs instead of one page per entry.
+    template <class TVisit>
+    void ForEachInRows(int iY0, int iY1, const TVisit& fnVisit) const
     {
-        const std::size_t iAt = static_cast<std::size_t>(iY) + static_cast<std::size_t>(iX) * static_cast<std::size_t>(m_view.iRows);
-        dMapX = m_view.pData[iAt];
-        dMapY = m_view.pData[iAt + m_view.PlaneSize()];
+        const double* pX = m_view.Plane(0);
+        const double* pY = m_view.Plane(1);
+        for (int x = 0; x < m_view.iCols; ++x) {
+            const std::size_t iColumn = static_cast<std::size_t>(x) * static_cast<std::size_t>(m_view.iRows);
+            for (int y = iY0; y < iY1; ++y) fnVisit(y, x, pX[iColumn + y], pY[iColumn + y]);
+        }
     }
 
 private:

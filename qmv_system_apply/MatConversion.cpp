@@ -79,15 +79,20 @@ void CreateDestination(cv::Mat& imgDst, int iRows, int iCols, int iChannels)
     }
 }
 
+// Both copies are split over rows (mx2cv) or columns (cv2mx) on the OpenMP
+// team: each thread writes its own part, so the result is the same for any
+// thread count, and the calling thread makes every host call before and after.
+bool CopyInParallel(const CGeometry& geo) { return static_cast<long long>(geo.iRows) * geo.iCols * geo.iPlanes >= (1 << 16); }
+
 void CopyPagesToChannels(const double* pSrc, cv::Mat& imgDst, const CGeometry& geo, int iFirstChannel, int iStride)
 {
     const std::size_t iPlane = static_cast<std::size_t>(geo.iRows) * static_cast<std::size_t>(geo.iCols);
-    for (int c = 0; c < geo.iPlanes; ++c) {
-        const double* pPage = pSrc + static_cast<std::size_t>(c) * iPlane;
-        for (int y = 0; y < geo.iRows; ++y) {
+    const int iStep = imgDst.channels();
+#pragma omp parallel for schedule(static) if (CopyInParallel(geo))
+    for (int y = 0; y < geo.iRows; ++y) {
+        for (int c = 0; c < geo.iPlanes; ++c) {
             double* pRow = imgDst.ptr<double>(y) + iFirstChannel + c * iStride;
-            const double* pIn = pPage + y;
-            const int iStep = imgDst.channels();
+            const double* pIn = pSrc + static_cast<std::size_t>(c) * iPlane + y;
             for (int x = 0; x < geo.iCols; ++x) pRow[static_cast<std::size_t>(x) * iStep] = pIn[static_cast<std::size_t>(x) * geo.iRows];
         }
     }
@@ -134,11 +139,13 @@ void cv2mx(const cv::Mat& imgSrc, mxArray*& pmxDst)
     double* pOut = static_cast<double*>(mxGetData(pmxDst));
     const std::size_t iRows = static_cast<std::size_t>(imgSrc.rows);
     const std::size_t iPlane = iRows * static_cast<std::size_t>(imgSrc.cols);
-    for (int c = 0; c < iPlanes; ++c) {
-        double* pPage = pOut + static_cast<std::size_t>(c) * iPlane;
-        for (int y = 0; y < imgSrc.rows; ++y) {
-            const double* pRow = imgSrc.ptr<double>(y) + c;
-            for (int x = 0; x < imgSrc.cols; ++x) pPage[y + static_cast<std::size_t>(x) * iRows] = pRow[static_cast<std::size_t>(x) * iPlanes];
+    const CGeometry geo{imgSrc.rows, imgSrc.cols, iPlanes, false};
+#pragma omp parallel for schedule(static) if (CopyInParallel(geo))
+    for (int x = 0; x < imgSrc.cols; ++x) {
+        for (int c = 0; c < iPlanes; ++c) {
+            double* pColumn = pOut + static_cast<std::size_t>(c) * iPlane + static_cast<std::size_t>(x) * iRows;
+            const std::size_t iAt = static_cast<std::size_t>(x) * iPlanes + c;
+            for (int y = 0; y < imgSrc.rows; ++y) pColumn[y] = imgSrc.ptr<double>(y)[iAt];
         }
     }
 }

@@ -1,8 +1,23 @@
 // Sampled forms of the blur/decimation pair. The replicate border is an index
 // clamp: a tap that falls outside the image reads the border pixel, and in the
 // zero-filled image that border pixel is a sample only where its clamped index
-// is a multiple of s. Tap lists are built once per call from that rule.
+// is a multiple of s.
+//
+// Both directions are organised by phase (position modulo s) so that the inner
+// loops run over contiguous values and vectorise:
+//  - forward: each source row needed is split once into s phase rows (columns
+//    t*s + phi, clamped); a kernel tap then adds one phase row, shifted, to the
+//    decimated output row;
+//  - transpose: interior output columns of one phase gather from consecutive
+//    samples, so a tap adds a shifted low-resolution row into a per-phase
+//    accumulator; the few border columns, where clamping repeats samples, take
+//    explicit tap lists.
+// The warped forms apply the warp to the rows the forward pass reads as it
+// reads them, and scatter each transposed row as soon as it is formed, so the
+// warped and the back-projected images never exist as a whole.
 #include "SampledBlurOperators.h"
+
+#include "MapStrips.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,13 +28,66 @@ namespace NSysApply {
 namespace {
 
 long long Clamp(long long iValue, long long iSize) { return std::min(std::max(iValue, 0LL), iSize - 1); }
+int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+int CeilDiv(int a, int b) { return -FloorDiv(-a, b); }
+int Mod(int a, int b) { return a - b * FloorDiv(a, b); }
+
+// pAcc[m] += dTap[0] * pIn[0][m], then += dTap[1] * pIn[1][m], ...: the inner
+// loop of both directions. Up to four taps share one pass over the
+// accumulator (the sums are formed in the same order as one tap at a time).
+template <int TAPS>
+void AddScaledTaps(double* __restrict pAcc, const double* const* ppIn, const double* pTap, std::size_t iCount)
+{
+    const double* __restrict p0 = ppIn[0];
+    const double* __restrict p1 = ppIn[TAPS > 1 ? 1 : 0];
+    const double* __restrict p2 = ppIn[TAPS > 2 ? 2 : 0];
+    const double* __restrict p3 = ppIn[TAPS > 3 ? 3 : 0];
+    const double d0 = pTap[0], d1 = pTap[TAPS > 1 ? 1 : 0], d2 = pTap[TAPS > 2 ? 2 : 0], d3 = pTap[TAPS > 3 ? 3 : 0];
+    for (std::size_t m = 0; m < iCount; ++m) {
+        double dAcc = pAcc[m] + d0 * p0[m];
+        if (TAPS > 1) dAcc = dAcc + d1 * p1[m];
+        if (TAPS > 2) dAcc = dAcc + d2 * p2[m];
+        if (TAPS > 3) dAcc = dAcc + d3 * p3[m];
+        pAcc[m] = dAcc;
+    }
+}
+
+// Adds iTaps shifted rows, four at a time.
+void AddScaledRows(double* pAcc, const double* const* ppIn, const double* pTap, int iTaps, std::size_t iCount)
+{
+    int t = 0;
+    for (; t + 4 <= iTaps; t += 4) AddScaledTaps<4>(pAcc, ppIn + t, pTap + t, iCount);
+    switch (iTaps - t) {
+    case 3: AddScaledTaps<3>(pAcc, ppIn + t, pTap + t, iCount); break;
+    case 2: AddScaledTaps<2>(pAcc, ppIn + t, pTap + t, iCount); break;
+    case 1: AddScaledTaps<1>(pAcc, ppIn + t, pTap + t, iCount); break;
+    default: break;
+    }
+}
+
+// Copies iPixels pixels of P values from pIn (pixel stride iInStride values)
+// to pOut (stride iOutStride); PLANES > 0 fixes P at compile time.
+template <int PLANES>
+void CopyPixels(double* pOut, std::size_t iOutStride, const double* pIn, std::size_t iInStride, int iPixels, int iPlanes)
+{
+    const int P = PLANES > 0 ? PLANES : iPlanes;
+    for (int i = 0; i < iPixels; ++i, pOut += iOutStride, pIn += iInStride)
+        for (int c = 0; c < P; ++c) pOut[c] = pIn[c];
+}
+
+void CopyPixelsAnyPlanes(double* pOut, std::size_t iOutStride, const double* pIn, std::size_t iInStride, int iPixels, int iPlanes)
+{
+    if (iPlanes == 1) CopyPixels<1>(pOut, iOutStride, pIn, iInStride, iPixels, 1);
+    else if (iPlanes == 3) CopyPixels<3>(pOut, iOutStride, pIn, iInStride, iPixels, 3);
+    else CopyPixels<0>(pOut, iOutStride, pIn, iInStride, iPixels, iPlanes);
+}
 
 // Kernel taps that meet a sample of the zero-filled image along one axis:
 // for output position p, the pairs (tap index, sample index) in tap order.
 struct CTapList {
     std::vector<std::size_t> vecStart;  // taps of position p: [vecStart[p], vecStart[p+1])
-    std::vector<int> vecTap;     // kernel row or column
-    std::vector<int> vecSample;  // low-resolution row or column
+    std::vector<int> vecTap;            // kernel row or column
+    std::vector<int> vecSample;         // low-resolution row or column
 };
 
 CTapList SampleTaps(int iLength, int iTaps, int iAnchor, int iScale)
@@ -39,72 +107,103 @@ CTapList SampleTaps(int iLength, int iTaps, int iAnchor, int iScale)
     return list;
 }
 
-// Forward convolution for one decimated row: the flipped kernel's row i
-// against the clamped source row, at every kept column.
-template <int PLANES>
-void AccumulateForwardRow(double* pOut, const double* pSrcRow, const double* pKernelRow, const std::ptrdiff_t* pColumns,
-                          int iOutCols, int iTaps, int iPlanes)
-{
-    const int P = PLANES > 0 ? PLANES : iPlanes;
-    for (int b = 0; b < iOutCols; ++b, pOut += P) {
-        const std::ptrdiff_t* pCol = pColumns + static_cast<std::size_t>(b) * iTaps;
-        for (int c = 0; c < P; ++c) {
-            double dSum = 0.0;
-            for (int j = 0; j < iTaps; ++j) dSum += pKernelRow[j] * pSrcRow[pCol[j] + c];
-            pOut[c] += dSum;
-        }
-    }
-}
+// Column taps of the forward pass: tap j reads phase phi at shift q, i.e.
+// column (b + q) * s + phi for output column b.
+struct CPhaseTap {
+    int iPhase;
+    int iShift;
+};
 
-// Transposed correlation for one output row and one kernel row that meets a
-// sample row: every output pixel gathers the taps of its column tap list.
-template <int PLANES>
-void AccumulateTransposeRow(double* pOut, const double* pLowRow, const double* pKernelRow, const CTapList& cols,
-                            const std::vector<std::ptrdiff_t>& vecSampleOffsets, int iOutCols, int iPlanes)
-{
-    const int P = PLANES > 0 ? PLANES : iPlanes;
-    for (int x = 0; x < iOutCols; ++x, pOut += P) {
-        for (std::size_t t = cols.vecStart[x]; t < cols.vecStart[x + 1]; ++t) {
-            const double dTap = pKernelRow[cols.vecTap[t]];
-            const double* pIn = pLowRow + vecSampleOffsets[t];
-            for (int c = 0; c < P; ++c) pOut[c] += dTap * pIn[c];
-        }
-    }
-}
+// Transpose: kernel column j adds sample b = t + shift into output column t * s + psi.
+struct CShiftTap {
+    int iTap;
+    int iShift;
+};
 
-template <int PLANES>
-void BlurDecimateRows(cv::Mat& imgDst, const cv::Mat& imgSrc, const std::vector<double>& vecFlipped, int iKh, int iKw,
-                      const std::vector<std::ptrdiff_t>& vecColumns, int iScale)
-{
-    const int iPlanes = imgSrc.channels();
-    const std::size_t iRowValues = static_cast<std::size_t>(imgDst.cols) * iPlanes;
-    for (int a = 0; a < imgDst.rows; ++a) {
-        double* pOut = imgDst.ptr<double>(a);
-        std::fill(pOut, pOut + iRowValues, 0.0);
-        for (int i = 0; i < iKh; ++i) {
-            const long long iRow = Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, imgSrc.rows);
-            AccumulateForwardRow<PLANES>(pOut, imgSrc.ptr<double>(static_cast<int>(iRow)),
-                                         vecFlipped.data() + static_cast<std::size_t>(i) * iKw, vecColumns.data(),
-                                         imgDst.cols, iKw, iPlanes);
-        }
-    }
-}
+// Rows of the image the forward pass reads: the image itself...
+class CImageRows {
+public:
+    explicit CImageRows(const cv::Mat& imgSrc) : m_imgSrc(imgSrc) {}
+    const double* Row(int iRow) { return m_imgSrc.ptr<double>(iRow); }
 
-template <int PLANES>
-void TransposeRows(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, const CTapList& rows,
-                   const CTapList& cols, const std::vector<std::ptrdiff_t>& vecSampleOffsets)
-{
-    const int iPlanes = imgSrc.channels();
-    const std::size_t iRowValues = static_cast<std::size_t>(imgDst.cols) * iPlanes;
-    for (int y = 0; y < imgDst.rows; ++y) {
-        double* pOut = imgDst.ptr<double>(y);
-        std::fill(pOut, pOut + iRowValues, 0.0);
-        for (std::size_t t = rows.vecStart[y]; t < rows.vecStart[y + 1]; ++t) {
-            AccumulateTransposeRow<PLANES>(pOut, imgSrc.ptr<double>(rows.vecSample[t]), imgKernel.ptr<double>(rows.vecTap[t]),
-                                           cols, vecSampleOffsets, imgDst.cols, iPlanes);
+private:
+    const cv::Mat& m_imgSrc;
+};
+
+// ...or the image warped by a map, one row at a time.
+class CWarpedRows {
+public:
+    CWarpedRows(const cv::Mat& imgSrc, const CPlanarView& viewMap)
+        : m_imgSrc(imgSrc), m_reader(viewMap), m_strips(m_reader, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels()),
+          m_vecRow(static_cast<std::size_t>(imgSrc.cols) * imgSrc.channels())
+    {
+        CV_Assert(m_reader.Rows() == imgSrc.rows && m_reader.Cols() == imgSrc.cols && m_reader.HasTwoPlanes());
+    }
+    const double* Row(int iRow)
+    {
+        GatherRowAnyPlanes(m_vecRow.data(), m_imgSrc.ptr<double>(0), m_strips.RowOffsets(iRow), m_imgSrc.cols, m_imgSrc.channels());
+        return m_vecRow.data();
+    }
+
+private:
+    const cv::Mat& m_imgSrc;
+    CPlanarMapReader m_reader;
+    CMapStrips<CPlanarMapReader> m_strips;
+    std::vector<double> m_vecRow;
+};
+
+// The phase rows of recently used source rows; each source row serves about
+// kh / s output rows, so it is split once. Slots are indexed by row modulo
+// their count, which never collides within the kh rows of one output row.
+template <class TRows>
+class CPhaseRowCache {
+public:
+    CPhaseRowCache(TRows& rows, int iCols, int iPlanes, int iScale, int iSlots, int iFirst, int iLast)
+        : m_rows(rows), m_iCols(iCols), m_iScale(iScale), m_iFirst(iFirst), m_iLength(iLast - iFirst + 1), m_iPlanes(iPlanes),
+          m_vecRowOf(iSlots, -1), m_vecData(static_cast<std::size_t>(iSlots) * iScale * m_iLength * m_iPlanes)
+    {
+    }
+
+    // Phase phi of row r, element t - iFirst = column clamp(t * s + phi).
+    const double* Phase(int iRow, int iPhase)
+    {
+        const int iSlot = iRow % static_cast<int>(m_vecRowOf.size());
+        double* pSlot = m_vecData.data() + static_cast<std::size_t>(iSlot) * m_iScale * PhaseSize();
+        if (m_vecRowOf[iSlot] != iRow) {
+            Split(m_rows.Row(iRow), pSlot);
+            m_vecRowOf[iSlot] = iRow;
+        }
+        return pSlot + static_cast<std::size_t>(iPhase) * PhaseSize();
+    }
+
+private:
+    std::size_t PhaseSize() const { return static_cast<std::size_t>(m_iLength) * m_iPlanes; }
+
+    // Columns outside the image repeat the border pixel; the rest is a
+    // strided copy.
+    void Split(const double* pRow, double* pOut) const
+    {
+        const std::size_t P = static_cast<std::size_t>(m_iPlanes);
+        const int iEnd = m_iFirst + m_iLength;
+        for (int phi = 0; phi < m_iScale; ++phi, pOut += PhaseSize()) {
+            int t = m_iFirst;
+            for (; t < iEnd && static_cast<long long>(t) * m_iScale + phi < 0; ++t)
+                CopyPixelsAnyPlanes(pOut + (t - m_iFirst) * P, 0, pRow, 0, 1, m_iPlanes);
+            int iInside = t;
+            while (iInside < iEnd && static_cast<long long>(iInside) * m_iScale + phi < m_iCols) ++iInside;
+            if (iInside > t)
+                CopyPixelsAnyPlanes(pOut + (t - m_iFirst) * P, P, pRow + (static_cast<std::size_t>(t) * m_iScale + phi) * P,
+                                    P * m_iScale, iInside - t, m_iPlanes);
+            for (t = iInside; t < iEnd; ++t)
+                CopyPixelsAnyPlanes(pOut + (t - m_iFirst) * P, 0, pRow + (m_iCols - 1) * P, 0, 1, m_iPlanes);
         }
     }
-}
+
+    TRows& m_rows;
+    const int m_iCols, m_iScale, m_iFirst, m_iLength, m_iPlanes;
+    std::vector<int> m_vecRowOf;
+    std::vector<double> m_vecData;
+};
 
 void CheckOperands(const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
 {
@@ -112,47 +211,179 @@ void CheckOperands(const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
     CV_Assert(imgKernel.type() == CV_64FC1 && imgKernel.dims == 2 && !imgKernel.empty());
 }
 
+// Columns of one output phase whose taps all stay inside the image.
+struct CInteriorPhase {
+    int iBegin = 0, iEnd = 0;         // t range: output columns t * s + psi
+    std::vector<CShiftTap> vecTaps;   // in kernel column order
+};
+
+}  // namespace
+
+namespace {
+
+// D B applied to the rows that rows.Row() delivers (an iRows x iCols image).
+template <class TRows>
+void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iType, const cv::Mat& imgKernel, int iScale)
+{
+    const int iKh = imgKernel.rows, iKw = imgKernel.cols, iPlanes = CV_MAT_CN(iType);
+    imgDst.create(std::max(iRows / iScale, 1), std::max(iCols / iScale, 1), iType);
+
+    // Convolution = correlation with the kernel turned by 180 degrees; tap j
+    // of the turned kernel reads column b * s + j - kw / 2.
+    std::vector<double> vecFlipped(static_cast<std::size_t>(iKh) * iKw);
+    for (int i = 0; i < iKh; ++i)
+        for (int j = 0; j < iKw; ++j) vecFlipped[static_cast<std::size_t>(i) * iKw + j] = imgKernel.at<double>(iKh - 1 - i, iKw - 1 - j);
+    std::vector<CPhaseTap> vecTaps(iKw);
+    for (int j = 0; j < iKw; ++j) vecTaps[j] = CPhaseTap{Mod(j - iKw / 2, iScale), FloorDiv(j - iKw / 2, iScale)};
+    const int iFirst = vecTaps.front().iShift, iLast = imgDst.cols - 1 + vecTaps.back().iShift;
+    CPhaseRowCache<TRows> cache(rows, iCols, iPlanes, iScale, iKh, iFirst, iLast);
+
+    const std::size_t iValues = static_cast<std::size_t>(imgDst.cols) * iPlanes;
+    std::vector<const double*> vecRows(iKw);
+    for (int a = 0; a < imgDst.rows; ++a) {
+        double* pOut = imgDst.ptr<double>(a);
+        std::fill(pOut, pOut + iValues, 0.0);
+        for (int i = 0; i < iKh; ++i) {
+            const int iRow = static_cast<int>(Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, iRows));
+            for (int j = 0; j < iKw; ++j) {
+                const double* pPhase = cache.Phase(iRow, vecTaps[j].iPhase);
+                vecRows[j] = pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * iPlanes;
+            }
+            AddScaledRows(pOut, vecRows.data(), vecFlipped.data() + static_cast<std::size_t>(i) * iKw, iKw, iValues);
+        }
+    }
+}
+
+// Rows of B^T U l, one at a time; prepared once per call.
+class CTransposedBlurRows {
+public:
+    CTransposedBlurRows(const cv::Mat& imgLow, const cv::Mat& imgKernel, int iScale)
+        : m_imgLow(imgLow), m_imgKernel(imgKernel), m_iScale(iScale), m_iPlanes(imgLow.channels()),
+          m_iRows(imgLow.rows * iScale), m_iCols(imgLow.cols * iScale),
+          m_rows(SampleTaps(m_iRows, imgKernel.rows, imgKernel.rows / 2, iScale)),
+          m_cols(SampleTaps(m_iCols, imgKernel.cols, imgKernel.cols / 2, iScale)),
+          m_iPhaseSize(static_cast<std::size_t>(imgLow.cols + 1) * m_iPlanes),
+          m_vecAcc(static_cast<std::size_t>(iScale) * m_iPhaseSize), m_vecRows(imgKernel.cols), m_vecTapValues(imgKernel.cols)
+    {
+        // Interior columns x in [kw/2, W - kw + kw/2]: no tap is clamped, and
+        // tap j meets a sample exactly when x + j - kw/2 is a multiple of s.
+        const int iKw = imgKernel.cols, iAnchor = iKw / 2;
+        const int iInteriorEnd = m_iCols - iKw + iAnchor + 1;  // one past the last interior column
+        m_vecPhases.resize(iScale);
+        for (int psi = 0; psi < iScale; ++psi) {
+            CInteriorPhase& phase = m_vecPhases[psi];
+            phase.iBegin = CeilDiv(iAnchor - psi, iScale);
+            phase.iEnd = std::max(phase.iBegin, FloorDiv(iInteriorEnd - 1 - psi, iScale) + 1);
+            for (int j = 0; j < iKw; ++j)
+                if (Mod(psi + j - iAnchor, iScale) == 0) phase.vecTaps.push_back(CShiftTap{j, (psi + j - iAnchor) / iScale});
+        }
+        for (int x = 0; x < m_iCols; ++x)
+            if (x < iAnchor || x >= iInteriorEnd) m_vecBorder.push_back(x);
+    }
+
+    int Rows() const { return m_iRows; }
+    int Cols() const { return m_iCols; }
+
+    // pOut = row y (Cols() pixels).
+    void ComputeRow(int y, double* pOut)
+    {
+        const int P = m_iPlanes;
+        for (int x : m_vecBorder) std::fill(pOut + static_cast<std::size_t>(x) * P, pOut + static_cast<std::size_t>(x + 1) * P, 0.0);
+        std::fill(m_vecAcc.begin(), m_vecAcc.end(), 0.0);
+        for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
+            const double* pLow = m_imgLow.ptr<double>(m_rows.vecSample[r]);
+            const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
+            for (int psi = 0; psi < m_iScale; ++psi) AddInteriorPhase(psi, pLow, pKernel);
+            for (int x : m_vecBorder) {
+                double* pPixel = pOut + static_cast<std::size_t>(x) * P;
+                for (std::size_t t = m_cols.vecStart[x]; t < m_cols.vecStart[x + 1]; ++t) {
+                    const double dTap = pKernel[m_cols.vecTap[t]];
+                    const double* pIn = pLow + static_cast<std::size_t>(m_cols.vecSample[t]) * P;
+                    for (int c = 0; c < P; ++c) pPixel[c] += dTap * pIn[c];
+                }
+            }
+        }
+        for (int psi = 0; psi < m_iScale; ++psi) {
+            const CInteriorPhase& phase = m_vecPhases[psi];
+            if (phase.iEnd <= phase.iBegin) continue;
+            CopyPixelsAnyPlanes(pOut + (static_cast<std::size_t>(phase.iBegin) * m_iScale + psi) * P,
+                                static_cast<std::size_t>(m_iScale) * P,
+                                m_vecAcc.data() + psi * m_iPhaseSize + static_cast<std::size_t>(phase.iBegin) * P, P,
+                                phase.iEnd - phase.iBegin, P);
+        }
+    }
+
+private:
+    // The taps of kernel row pKernel that meet samples of low-resolution row
+    // pLow, for the interior columns of phase psi.
+    void AddInteriorPhase(int psi, const double* pLow, const double* pKernel)
+    {
+        const CInteriorPhase& phase = m_vecPhases[psi];
+        if (phase.iEnd <= phase.iBegin) return;
+        double* pAcc = m_vecAcc.data() + psi * m_iPhaseSize + static_cast<std::size_t>(phase.iBegin) * m_iPlanes;
+        const std::size_t iCount = static_cast<std::size_t>(phase.iEnd - phase.iBegin) * m_iPlanes;
+        const int iTaps = static_cast<int>(phase.vecTaps.size());
+        for (int t = 0; t < iTaps; ++t) {
+            m_vecRows[t] = pLow + static_cast<std::size_t>(phase.iBegin + phase.vecTaps[t].iShift) * m_iPlanes;
+            m_vecTapValues[t] = pKernel[phase.vecTaps[t].iTap];
+        }
+        AddScaledRows(pAcc, m_vecRows.data(), m_vecTapValues.data(), iTaps, iCount);
+    }
+
+    const cv::Mat& m_imgLow;
+    const cv::Mat& m_imgKernel;
+    const int m_iScale, m_iPlanes, m_iRows, m_iCols;
+    const CTapList m_rows, m_cols;
+    const std::size_t m_iPhaseSize;
+    std::vector<CInteriorPhase> m_vecPhases;
+    std::vector<int> m_vecBorder;  // columns with clamped taps
+    std::vector<double> m_vecAcc;  // per phase: the interior columns of the row
+    std::vector<const double*> m_vecRows;
+    std::vector<double> m_vecTapValues;
+};
+
 }  // namespace
 
 void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
 {
     CheckOperands(imgSrc, imgKernel, iScale);
-    const int iKh = imgKernel.rows, iKw = imgKernel.cols, iPlanes = imgSrc.channels();
-    imgDst.create(std::max(imgSrc.rows / iScale, 1), std::max(imgSrc.cols / iScale, 1), imgSrc.type());
+    CImageRows rows(imgSrc);
+    BlurDecimateRows(imgDst, rows, imgSrc.rows, imgSrc.cols, imgSrc.type(), imgKernel, iScale);
+}
 
-    // Convolution = correlation with the kernel turned by 180 degrees.
-    std::vector<double> vecFlipped(static_cast<std::size_t>(iKh) * iKw);
-    for (int i = 0; i < iKh; ++i) {
-        for (int j = 0; j < iKw; ++j) vecFlipped[static_cast<std::size_t>(i) * iKw + j] = imgKernel.at<double>(iKh - 1 - i, iKw - 1 - j);
-    }
-    // Value offset of the clamped source column of tap j for kept column b.
-    std::vector<std::ptrdiff_t> vecColumns(static_cast<std::size_t>(imgDst.cols) * iKw);
-    for (int b = 0; b < imgDst.cols; ++b) {
-        for (int j = 0; j < iKw; ++j) {
-            const long long iCol = Clamp(static_cast<long long>(b) * iScale + j - iKw / 2, imgSrc.cols);
-            vecColumns[static_cast<std::size_t>(b) * iKw + j] = static_cast<std::ptrdiff_t>(iCol) * iPlanes;
-        }
-    }
-    if (iPlanes == 1) BlurDecimateRows<1>(imgDst, imgSrc, vecFlipped, iKh, iKw, vecColumns, iScale);
-    else if (iPlanes == 3) BlurDecimateRows<3>(imgDst, imgSrc, vecFlipped, iKh, iKw, vecColumns, iScale);
-    else BlurDecimateRows<0>(imgDst, imgSrc, vecFlipped, iKh, iKw, vecColumns, iScale);
+void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPlanarView& viewMap, const cv::Mat& imgKernel,
+                               int iScale)
+{
+    CheckOperands(imgSrc, imgKernel, iScale);
+    CWarpedRows rows(imgSrc, viewMap);
+    BlurDecimateRows(imgDst, rows, imgSrc.rows, imgSrc.cols, imgSrc.type(), imgKernel, iScale);
 }
 
 void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
 {
     CheckOperands(imgSrc, imgKernel, iScale);
+    CTransposedBlurRows rows(imgSrc, imgKernel, iScale);
+    imgDst.create(rows.Rows(), rows.Cols(), imgSrc.type());
+    for (int y = 0; y < rows.Rows(); ++y) rows.ComputeRow(y, imgDst.ptr<double>(y));
+}
+
+void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
+                                  const CPlanarView& viewMap, CIllegalVectorList& lstIllegal)
+{
+    CheckOperands(imgSrc, imgKernel, iScale);
+    CTransposedBlurRows rows(imgSrc, imgKernel, iScale);
+    const CPlanarMapReader reader(viewMap);
+    CV_Assert(reader.Rows() == rows.Rows() && reader.Cols() == rows.Cols() && reader.HasTwoPlanes());
+    imgDst.create(rows.Rows(), rows.Cols(), imgSrc.type());
+    imgDst.reshape(1).setTo(0.0);
     const int iPlanes = imgSrc.channels();
-    const int iRows = imgSrc.rows * iScale, iCols = imgSrc.cols * iScale;
-    imgDst.create(iRows, iCols, imgSrc.type());
-    const CTapList rows = SampleTaps(iRows, imgKernel.rows, imgKernel.rows / 2, iScale);
-    const CTapList cols = SampleTaps(iCols, imgKernel.cols, imgKernel.cols / 2, iScale);
-    std::vector<std::ptrdiff_t> vecSampleOffsets(cols.vecSample.size());
-    for (std::size_t t = 0; t < vecSampleOffsets.size(); ++t) {
-        vecSampleOffsets[t] = static_cast<std::ptrdiff_t>(cols.vecSample[t]) * iPlanes;
+    CMapStrips<CPlanarMapReader> strips(reader, static_cast<std::ptrdiff_t>(imgDst.step1()), iPlanes);
+    std::vector<double> vecRow(static_cast<std::size_t>(rows.Cols()) * iPlanes);
+    // Rows in order and each from left to right: the order of the scatter.
+    for (int y = 0; y < rows.Rows(); ++y) {
+        rows.ComputeRow(y, vecRow.data());
+        ScatterRowAnyPlanes(imgDst.ptr<double>(0), vecRow.data(), strips.RowOffsets(y), rows.Cols(), iPlanes, y, lstIllegal);
     }
-    if (iPlanes == 1) TransposeRows<1>(imgDst, imgSrc, imgKernel, rows, cols, vecSampleOffsets);
-    else if (iPlanes == 3) TransposeRows<3>(imgDst, imgSrc, imgKernel, rows, cols, vecSampleOffsets);
-    else TransposeRows<0>(imgDst, imgSrc, imgKernel, rows, cols, vecSampleOffsets);
 }
 
 }  // namespace NSysApply

@@ -6,6 +6,9 @@
 #ifndef QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 #define QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 
+#include "IllegalVector.h"
+#include "PlanarView.h"
+
 #include <opencv2/core.hpp>
 
 namespace NSysApply {
@@ -16,6 +19,18 @@ void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat
 // imgDst = B^T U imgSrc: (s*h) x (s*w), correlation of the zero-filled image
 // with the kernel, summing only the taps that meet a sample.
 void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale);
+
+// imgDst = D B M imgSrc: the rows the blur reads are warped as they are read
+// (viewMap: H x W x 2, as for WarpNearest). Equal to BlurDecimateAtSamples of
+// WarpNearest, bit for bit.
+void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPlanarView& viewMap, const cv::Mat& imgKernel,
+                               int iScale);
+
+// imgDst = M^T B^T U imgSrc: each row of B^T U imgSrc is scattered as soon as
+// it is formed. Equal to WarpNearestTranspose of UpsampleBlurTransposeFromSamples,
+// bit for bit, with the same illegal entries in the same order.
+void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
+                                  const CPlanarView& viewMap, CIllegalVectorList& lstIllegal);
 
 }  // namespace NSysApply
 

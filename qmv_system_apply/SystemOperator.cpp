@@ -1,9 +1,10 @@
-// Assembly of the operator from the frame loop and the regulariser. The frame
-// results are summed after the join, in frame order, element by element, so
-// the result is the same bit for bit whatever the thread count.
+// Assembly of the operator from the frame loop and the regulariser. Each
+// element is formed as eta * R, then plus f * r_k for k = 0..N-1 in this
+// order, on every path and whatever the thread count.
 #include "SystemOperator.h"
 
 #include "FrameOperatorLoop.h"
+#include "TermAssembly.h"
 #include "WeightedDifferenceTerm.h"
 
 namespace NSysApply {
@@ -18,34 +19,16 @@ void CreateFrameBuffers(std::vector<cv::Mat>& vecBuffers, int iFrames, int iRows
 
 }  // namespace
 
-void CombineTerms(cv::Mat& imgAcc, double dEta, double dDataTermScale, const std::vector<cv::Mat>& vecFrameResults)
-{
-    const double dFactor = dDataTermScale / static_cast<double>(vecFrameResults.size());
-    const std::size_t iValues = static_cast<std::size_t>(imgAcc.cols) * imgAcc.channels();
-    const int iRows = imgAcc.rows;
-    // Rows are independent; within a row every value sees the frames in order.
-#pragma omp parallel for schedule(static) if (iRows >= 64)
-    for (int y = 0; y < iRows; ++y) {
-        double* pAcc = imgAcc.ptr<double>(y);
-        for (std::size_t m = 0; m < iValues; ++m) pAcc[m] *= dEta;
-        for (const cv::Mat& imgFrame : vecFrameResults) {
-            const double* pFrame = imgFrame.ptr<double>(y);
-            for (std::size_t m = 0; m < iValues; ++m) pAcc[m] = dFactor * pFrame[m] + pAcc[m];
-        }
-    }
-}
-
 void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings)
 {
-    const cv::Mat& imgX = args.imgX;
-    std::vector<cv::Mat> vecFrameResults;
-    CreateFrameBuffers(vecFrameResults, args.iFrames, imgX.rows, imgX.cols, imgX.type());
-    FrameOperatorLoop(args, vecFrameResults, warnings);
+    // R(x) does not depend on the frames; forming eta * R(x) first lets the
+    // frame loop add each frame term as soon as it is its turn.
     {
         cv::Mat imgScratch;
-        WeightedDifferenceTerm(imgResult, imgX, args.imgW, imgScratch);
+        WeightedDifferenceTerm(imgResult, args.imgX, args.imgW, imgScratch);
     }
-    CombineTerms(imgResult, args.dEta, args.dDataTermScale, vecFrameResults);
+    ScaleTerm(imgResult, args.dEta);
+    FrameOperatorLoop(args, imgResult, warnings);
 }
 
 void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings)

@@ -19,10 +19,6 @@ void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFr
 // filtering; the reference the fast form is tested against.
 void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings);
 
-// imgAcc holds R(x) on entry; afterwards imgAcc = eta * imgAcc, then
-// imgAcc = f * r_k + imgAcc for k = 0..N-1 in this order, f = dataTermScale / N.
-void CombineTerms(cv::Mat& imgAcc, double dEta, double dDataTermScale, const std::vector<cv::Mat>& vecFrameResults);
-
 }  // namespace NSysApply
 
 #endif

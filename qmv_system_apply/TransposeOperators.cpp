@@ -1,7 +1,7 @@
 // Transposed operators, straightforward form (the correlation delegates to OpenCV).
 #include "TransposeOperators.h"
 
-#include "MapPixel.h"
+#include "MapStrips.h"
 
 #include <opencv2/imgproc.hpp>
 
@@ -17,24 +17,11 @@ void WarpNearestTransposeWith(cv::Mat& imgDst, const cv::Mat& imgSrc, const TMap
     CV_Assert(map.Rows() == imgSrc.rows && map.Cols() == imgSrc.cols && map.HasTwoPlanes());
     imgDst.create(imgSrc.rows, imgSrc.cols, imgSrc.type());
     imgDst.reshape(1).setTo(0.0);  // one channel view: setTo takes at most 4 channels
-    const int iPlanes = imgSrc.channels();
+    CMapStrips<TMapReader> strips(map, static_cast<std::ptrdiff_t>(imgDst.step1()), imgSrc.channels());
+    // Source pixels are added row by row, each row from left to right.
     for (int y = 0; y < imgSrc.rows; ++y) {
-        const double* pIn = imgSrc.ptr<double>(y);
-        for (int x = 0; x < imgSrc.cols; ++x, pIn += iPlanes) {
-            double dMapX, dMapY;
-            map.Read(y, x, dMapX, dMapY);
-            int iX, iY;
-            if (!MapToPixel(dMapX, dMapY, imgSrc.cols, imgSrc.rows, iX, iY)) {
-                lstIllegal.push_back(CIllegalVector{x, y});
-                continue;
-            }
-            double* pOut = imgDst.ptr<double>(iY) + static_cast<std::size_t>(iX) * iPlanes;
-            if (iPlanes == 1) {
-                *pOut += *pIn;
-            } else {
-                for (int c = 0; c < iPlanes; ++c) pOut[c] += pIn[c];
-            }
-        }
+        ScatterRowAnyPlanes(imgDst.ptr<double>(0), imgSrc.ptr<double>(y), strips.RowOffsets(y), imgSrc.cols,
+                            imgSrc.channels(), y, lstIllegal);
     }
 }
 

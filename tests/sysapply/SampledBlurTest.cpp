@@ -55,6 +55,37 @@ TEST(SampledBlur, TransposeAgreesWithZeroFillAndFiltering)
     }
 }
 
+TEST(SampledBlur, WarpedFormsEqualTheComposedOperatorsBitForBit)
+{
+    cv::RNG rng(10);
+    for (const CBlurCase& c : kCases) {
+        const int iRows = c.iScale * std::max(c.iRows / c.iScale, 1), iCols = c.iScale * std::max(c.iCols / c.iScale, 1);
+        const cv::Mat imgSrc = RandomMat(iRows, iCols, c.iPlanes, rng);
+        const cv::Mat imgKernel = RandomMat(c.iKh, c.iKw, 1, rng);
+        const cv::Mat imgMap = RandomMap(iRows, iCols, rng, 5.0, 0.1);
+        CPlanarStore store;
+        const CPlanarView viewMap = store.View(imgMap);
+        cv::Mat imgWarped, imgComposed, imgFused;
+        WarpNearest(imgWarped, imgSrc, viewMap);
+        BlurDecimateAtSamples(imgComposed, imgWarped, imgKernel, c.iScale);
+        WarpBlurDecimateAtSamples(imgFused, imgSrc, viewMap, imgKernel, c.iScale);
+        EXPECT_TRUE(BitIdentical(imgFused, imgComposed));
+
+        const cv::Mat imgLow = imgComposed.clone();
+        cv::Mat imgBack;
+        CIllegalVectorList lstComposed, lstFused;
+        UpsampleBlurTransposeFromSamples(imgBack, imgLow, imgKernel, c.iScale);
+        WarpNearestTranspose(imgComposed, imgBack, viewMap, lstComposed);
+        UpsampleBlurTransposeScatter(imgFused, imgLow, imgKernel, c.iScale, viewMap, lstFused);
+        EXPECT_TRUE(BitIdentical(imgFused, imgComposed));
+        ASSERT_EQ(lstFused.size(), lstComposed.size());
+        for (size_t i = 0; i < lstFused.size(); ++i) {
+            EXPECT_EQ(lstFused[i].iX, lstComposed[i].iX);
+            EXPECT_EQ(lstFused[i].iY, lstComposed[i].iY);
+        }
+    }
+}
+
 TEST(SampledBlur, ReusesADestinationOfTheRightSize)
 {
     cv::RNG rng(9);

@@ -1,0 +1,193 @@
+// Benchmark of qmv_system_apply, N = 8 frames, HR 256x256x3 and 512x512x3
+// (255 and 510 for s = 3), s = 2 and 3, kernels 5x5 and 9x9:
+//  - the module's computation against the straightforward one (full-resolution
+//    cv::filter2D, then decimation; zero fill, then filter2D) on the same
+//    arguments, at the default thread count;
+//  - the whole call through the stand-in host on two threads against one;
+//  - the heap the call needs at its peak, in high-resolution images, against
+//    the budget N + 2 * threads + 4.
+#include "ArgumentContract.h"
+#include "SystemOperator.h"
+
+#include "mex_standin.h"
+#include "tests/sysapply/AllocationMeter.h"
+
+#include <omp.h>
+#include <opencv2/core.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace NMexStandIn;
+using namespace NSysApply;
+
+const int N = 8, P = 3;
+
+int RunCount()
+{
+    const char* pRuns = std::getenv("QMV_BENCH_RUNS");
+    return std::max(pRuns ? std::atoi(pRuns) : 7, 5);
+}
+
+// Fills an array of the given size from fn(y, x, c) (0-based) in MATLAB order.
+template <class TFn>
+CArrayPtr Filled(int iRows, int iCols, int iPlanes, const TFn& fn)
+{
+    std::vector<double> v(static_cast<size_t>(iRows) * iCols * iPlanes);
+    size_t i = 0;
+    for (int c = 0; c < iPlanes; ++c)
+        for (int x = 0; x < iCols; ++x)
+            for (int y = 0; y < iRows; ++y) v[i++] = fn(y, x, c);
+    return MakeDouble({size_t(iRows), size_t(iCols), size_t(iPlanes)}, v);
+}
+
+// Inputs shaped like a reconstruction's: frame 1 is the reference, the others
+// move by sub-pixel shifts and small rotations with jitter (so some entries
+// leave the image and clamp), Gaussian kernels, positive weights.
+struct CProblem {
+    CArrayPtr imgI, param;
+};
+
+CProblem MakeProblem(int iSize, int iScale, int iKernel)
+{
+    cv::RNG rng(42);
+    CProblem pr;
+    pr.imgI = Filled(iSize, iSize, P, [&](int, int, int) { return rng.uniform(0.0, 1.0); });
+    std::vector<CArrayPtr> kers, weights, maps;
+    const double dCentre = (iSize - 1) / 2.0;
+    for (int k = 0; k < N; ++k) {
+        const double dSigma = (0.6 + 0.4 * rng.uniform(0.0, 1.0)) * iKernel / 4.0;
+        const int r = iKernel / 2;
+        kers.push_back(Filled(iKernel, iKernel, 1, [&](int i, int j, int) {
+            return std::exp(-((i - r) * (i - r) + (j - r) * (j - r)) / (2 * dSigma * dSigma));
+        }));
+        weights.push_back(Filled(iSize / iScale, iSize / iScale, P, [&](int, int, int) { return 0.2 + 0.8 * rng.uniform(0.0, 1.0); }));
+        const double a = 0.01 * rng.gaussian(1.0), dx = rng.uniform(-3.0, 3.0), dy = rng.uniform(-3.0, 3.0);
+        maps.push_back(Filled(iSize, iSize, 2, [&](int y, int x, int c) {
+            const double u = x - dCentre, v = y - dCentre;
+            return 1 + (c == 0 ? dCentre + std::cos(a) * u - std::sin(a) * v + dx : dCentre + std::sin(a) * u + std::cos(a) * v + dy) +
+                   0.3 * rng.gaussian(1.0);
+        }));
+    }
+    std::vector<std::pair<std::string, CArrayPtr>> fields;
+    fields.emplace_back("idx0", MakeScalar(1));
+    fields.emplace_back("numFrames", MakeScalar(N));
+    fields.emplace_back("scaleFactor", MakeScalar(iScale));
+    fields.emplace_back("vecKers", MakeCellFrom(std::move(kers)));
+    fields.emplace_back("imgWs", Filled(iSize, iSize, P, [&](int, int, int) { return 0.1 + rng.uniform(0.0, 1.0); }));
+    fields.emplace_back("vecImgW", MakeCellFrom(std::move(weights)));
+    fields.emplace_back("vecMapB", MakeCellFrom(std::move(maps)));
+    fields.emplace_back("dataTermScale", MakeScalar(1.0));
+    fields.emplace_back("eta", MakeScalar(0.02));
+    pr.param = MakeStructFrom(std::move(fields));
+    return pr;
+}
+
+double NowMs() { return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : 0.5 * (v[v.size() / 2 - 1] + v[v.size() / 2]);
+}
+
+// Medians of interleaved timed runs of two functions, after one warm-up each.
+template <class TA, class TB>
+void TimeInterleaved(int iRuns, const TA& fnA, const TB& fnB, double& dA, double& dB)
+{
+    fnA();
+    fnB();
+    std::vector<double> vA, vB;
+    for (int i = 0; i < iRuns; ++i) {
+        double t = NowMs();
+        fnA();
+        vA.push_back(NowMs() - t);
+        t = NowMs();
+        fnB();
+        vB.push_back(NowMs() - t);
+    }
+    dA = Median(vA);
+    dB = Median(vB);
+}
+
+template <class TFn>
+void WithThreads(int iThreads, const TFn& fn)
+{
+    const int iBefore = omp_get_max_threads();
+    omp_set_num_threads(iThreads);
+    fn();
+    omp_set_num_threads(iBefore);
+}
+
+double RelativeDifference(const cv::Mat& a, const cv::Mat& b)
+{
+    double dDiff = 0, dMax = 0;
+    cv::minMaxLoc(cv::abs(cv::Mat(a - b).reshape(1)), nullptr, &dDiff);
+    cv::minMaxLoc(cv::abs(b.reshape(1)), nullptr, &dMax);
+    return dDiff / dMax;
+}
+
+bool RunCase(int iSize, int iScale, int iKernel, int iRuns)
+{
+    const CProblem pr = MakeProblem(iSize, iScale, iKernel);
+    const std::string sCase = std::to_string(iSize) + "x" + std::to_string(iSize) + "x3_N8_s" + std::to_string(iScale) +
+                              "_k" + std::to_string(iKernel);
+    const mxArray* prhs[2] = {pr.imgI.get(), pr.param.get()};
+    COperatorArguments args;
+    ReadOperatorArguments(1, 2, prhs, args);
+    const int iThreads = omp_get_max_threads();
+
+    // The sampled computation against the straightforward one, same arguments.
+    cv::Mat imgFast, imgStraight;
+    CFrameWarnings warnings;
+    double dFast = 0, dStraight = 0;
+    TimeInterleaved(
+        iRuns, [&] { ApplySystemOperator(args, imgFast, warnings); },
+        [&] { ApplySystemOperatorReference(args, imgStraight, warnings); }, dFast, dStraight);
+    const bool bTarget = iScale == 3 || iKernel == 9;
+    std::printf("BENCH qmv_system_apply %s %.3f straightforward %.3f %.3f threads=%d maxrel=%.2g%s\n", sCase.c_str(), dFast,
+                dStraight, dStraight / dFast, iThreads, RelativeDifference(imgFast, imgStraight), bTarget ? " target=2" : "");
+
+    // The whole call, two threads against one; the results must be identical.
+    CCallResult one, two;
+    double dOne = 0, dTwo = 0;
+    TimeInterleaved(
+        iRuns, [&] { WithThreads(2, [&] { two = CallMex(1, {prhs[0], prhs[1]}); }); },
+        [&] { WithThreads(1, [&] { one = CallMex(1, {prhs[0], prhs[1]}); }); }, dTwo, dOne);
+    const bool bSame = one.bOk && two.bOk && Values(one.Output()) == Values(two.Output());
+    std::printf("BENCH qmv_system_apply %s_2threads %.3f 1thread %.3f %.3f identical=%s target=1.7\n", sCase.c_str(), dTwo, dOne,
+                dOne / dTwo, bSame ? "yes" : "NO");
+
+    // Peak heap of one call, in high-resolution images.
+    const double dImage = static_cast<double>(iSize) * iSize * P * sizeof(double);
+    for (int t : {1, 2}) {
+        long long iPeak = 0;
+        WithThreads(t, [&] { iPeak = NAllocationMeter::PeakBytesOf([&] { CallMex(1, {prhs[0], prhs[1]}); }); });
+        std::printf("%s: peak heap with %d thread(s): %.2f HR images (budget %d)\n", sCase.c_str(), t, iPeak / dImage, N + 2 * t + 4);
+    }
+    return bSame;
+}
+
+}  // namespace
+
+// Without arguments every case runs; "<size> <s> <kernel>" runs one.
+int main(int argc, char** argv)
+{
+    const int iRuns = RunCount();
+    if (argc == 4) {
+        const int iScale = std::atoi(argv[2]);
+        return RunCase(iScale * (std::atoi(argv[1]) / iScale), iScale, std::atoi(argv[3]), iRuns) ? 0 : 1;
+    }
+    bool bOk = true;
+    for (int iSize : {256, 512})
+        for (int iScale : {2, 3})
+            for (int iKernel : {5, 9}) bOk = RunCase(iScale * (iSize / iScale), iScale, iKernel, iRuns) && bOk;
+    return bOk ? 0 : 1;
+}

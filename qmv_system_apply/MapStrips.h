@@ -1,0 +1,108 @@
+// Row-by-row application of a coordinate map. The map's rows are resolved
+// into value offsets a strip of rows at a time (reading a column-major map one
+// row at a time would touch a new page per entry); a row of the warp then is
+// a gather through the offsets, a row of its transpose a scatter-add.
+#ifndef QMV_SYSAPPLY_MAP_STRIPS_H
+#define QMV_SYSAPPLY_MAP_STRIPS_H
+
+#include "IllegalVector.h"
+#include "MapPixel.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace NSysApply {
+
+template <class TMapReader>
+class CMapStrips {
+public:
+    static constexpr int STRIP_ROWS = 16;
+
+    // Offsets are Y * iRowStep + X * iPlanes into an image of the map's size.
+    CMapStrips(const TMapReader& map, std::ptrdiff_t iRowStep, int iPlanes)
+        : m_map(map), m_iRowStep(iRowStep), m_iPlanes(iPlanes),
+          m_vecOffsets(static_cast<std::size_t>(STRIP_ROWS) * map.Cols())
+    {
+    }
+
+    // The offsets of row y's entries, -1 for an illegal entry. Rows are
+    // normally asked for in increasing order; any order is correct.
+    const std::ptrdiff_t* RowOffsets(int y)
+    {
+        if (m_iFirst < 0 || y < m_iFirst || y >= m_iFirst + STRIP_ROWS) Resolve(y);
+        return m_vecOffsets.data() + static_cast<std::size_t>(y - m_iFirst) * m_map.Cols();
+    }
+
+private:
+    void Resolve(int iFirst)
+    {
+        m_iFirst = iFirst;
+        const int iLast = std::min(iFirst + STRIP_ROWS, m_map.Rows());
+        const int iRows = m_map.Rows(), iCols = m_map.Cols();
+        m_map.ForEachInRows(iFirst, iLast, [&](int y, int x, double dMapX, double dMapY) {
+            int iX, iY;
+            std::ptrdiff_t& iOffset = m_vecOffsets[static_cast<std::size_t>(y - iFirst) * iCols + x];
+            iOffset = MapToPixel(dMapX, dMapY, iCols, iRows, iX, iY)
+                          ? iY * m_iRowStep + static_cast<std::ptrdiff_t>(iX) * m_iPlanes
+                          : -1;
+        });
+    }
+
+    const TMapReader& m_map;
+    const std::ptrdiff_t m_iRowStep;
+    const int m_iPlanes;
+    int m_iFirst = -1;
+    std::vector<std::ptrdiff_t> m_vecOffsets;
+};
+
+// pOut[x] = pSrc[offset x] (P values each), 0 for an illegal entry.
+template <int PLANES>
+void GatherRow(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes)
+{
+    const int P = PLANES > 0 ? PLANES : iPlanes;
+    for (int x = 0; x < iCols; ++x, pOut += P) {
+        if (pOffsets[x] < 0) {
+            for (int c = 0; c < P; ++c) pOut[c] = 0.0;
+        } else {
+            const double* pIn = pSrc + pOffsets[x];
+            for (int c = 0; c < P; ++c) pOut[c] = pIn[c];
+        }
+    }
+}
+
+// pDst[offset x] += pIn[x], from left to right; illegal entries of row iY are
+// recorded and dropped.
+template <int PLANES>
+void ScatterRow(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes, int iY,
+                CIllegalVectorList& lstIllegal)
+{
+    const int P = PLANES > 0 ? PLANES : iPlanes;
+    for (int x = 0; x < iCols; ++x, pIn += P) {
+        if (pOffsets[x] < 0) {
+            lstIllegal.push_back(CIllegalVector{x, iY});
+            continue;
+        }
+        double* pOut = pDst + pOffsets[x];
+        for (int c = 0; c < P; ++c) pOut[c] += pIn[c];
+    }
+}
+
+inline void GatherRowAnyPlanes(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes)
+{
+    if (iPlanes == 1) GatherRow<1>(pOut, pSrc, pOffsets, iCols, 1);
+    else if (iPlanes == 3) GatherRow<3>(pOut, pSrc, pOffsets, iCols, 3);
+    else GatherRow<0>(pOut, pSrc, pOffsets, iCols, iPlanes);
+}
+
+inline void ScatterRowAnyPlanes(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes,
+                                int iY, CIllegalVectorList& lstIllegal)
+{
+    if (iPlanes == 1) ScatterRow<1>(pDst, pIn, pOffsets, iCols, 1, iY, lstIllegal);
+    else if (iPlanes == 3) ScatterRow<3>(pDst, pIn, pOffsets, iCols, 3, iY, lstIllegal);
+    else ScatterRow<0>(pDst, pIn, pOffsets, iCols, iPlanes, iY, lstIllegal);
+}
+
+}  // namespace NSysApply
+
+#endif
