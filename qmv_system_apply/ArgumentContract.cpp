@@ -53,7 +53,8 @@ void CheckImageSizes(const COperatorArguments& args)
     if (args.imgX.rows % args.iScale != 0 || args.imgX.cols % args.iScale != 0) {
         mexErrMsgTxt("Error: imgI height and width should be multiples of func_param.scaleFactor.");
     }
-    if (args.imgW.size() != args.imgX.size() || args.imgW.type() != args.imgX.type()) {
+    const CPlanarView& viewW = args.viewW;
+    if (viewW.bComplex || viewW.iRows != args.imgX.rows || viewW.iCols != args.imgX.cols || viewW.iPlanes != args.imgX.channels()) {
         mexErrMsgTxt("Error: func_param.imgWs should have the size and channels of imgI.");
     }
 }
@@ -88,7 +89,7 @@ void ReadFrame(const mxArray* pmxKers, const mxArray* pmxImgW, const mxArray* pm
 void COperatorArguments::Release()
 {
     imgX.release();
-    imgW.release();
+    viewW = CPlanarView{};
     vecKernels.clear();
     vecWeights.clear();
     vecMaps.clear();
@@ -142,7 +143,7 @@ void ReadOperatorArguments(int nlhs, int nrhs, const mxArray* prhs[], COperatorA
     CheckCellLength(pmxFields[F_IMGW], "vecImgW", args.iFrames);
     CheckCellLength(pmxFields[F_MAPB], "vecMapB", args.iFrames);
 
-    mx2cv(pmxFields[F_WS], args.imgW);
+    mx2view(pmxFields[F_WS], args.viewW);
     mx2cv(pmxImg, args.imgX);
     CheckImageSizes(args);
 

@@ -19,7 +19,7 @@ enum EOutput { OUT_IMG = 0, OUT_COUNT = 1 };
 
 struct COperatorArguments {
     cv::Mat imgX;                          // imgI, H x W x P
-    cv::Mat imgW;                          // imgWs, regulariser weights, H x W x P
+    CPlanarView viewW;                     // imgWs, regulariser weights, H x W x P, read in place
     std::vector<cv::Mat> vecKernels;       // vecKers{k}, single channel
     std::vector<CPlanarView> vecWeights;   // vecImgW{k}, (H/s) x (W/s) x P, read in place
     std::vector<CPlanarView> vecMaps;      // vecMapB{k}, H x W x 2, read in place

@@ -6,6 +6,7 @@
 
 #include "ForwardOperators.h"
 #include "FrameParallel.h"
+#include "FrameTermSum.h"
 #include "FrameWeights.h"
 #include "SampledBlurOperators.h"
 #include "TermAssembly.h"
@@ -17,29 +18,25 @@ void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWa
 {
     const cv::Mat& imgX = args.imgX;
     const int iScale = args.iScale;
-    const double dFactor = FrameTermFactor(args.dDataTermScale, args.iFrames);
     warnings.assign(args.iFrames, CIllegalVectorList());
-    // Scratch is per thread and sized before the region, so that workers only
-    // reuse it.
-    const int iThreads = FrameThreadCount(args.iFrames);
-    std::vector<cv::Mat> vecLowRes(iThreads), vecFrame(iThreads);
-    for (int t = 0; t < iThreads; ++t) {
-        vecLowRes[t].create(imgX.rows / iScale, imgX.cols / iScale, imgX.type());
-        vecFrame[t].create(imgX.rows, imgX.cols, imgX.type());
-    }
-    RunFramesInParallelFinishInOrder(
-        args.iFrames,
-        [&](int k, int iThread) {
-            cv::Mat& imgLowRes = vecLowRes[iThread];
-            const cv::Mat& imgKernel = args.vecKernels[k];
-            const bool bReference = k == args.iReferenceFrame;
-            if (bReference) BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, iScale);
-            else WarpBlurDecimateAtSamples(imgLowRes, imgX, args.vecMaps[k], imgKernel, iScale);
-            if (args.bWeighted) ApplyFrameWeights(imgLowRes, args.vecWeights[k]);
-            if (bReference) UpsampleBlurTransposeFromSamples(vecFrame[iThread], imgLowRes, imgKernel, iScale);
-            else UpsampleBlurTransposeScatter(vecFrame[iThread], imgLowRes, imgKernel, iScale, args.vecMaps[k], warnings[k]);
-        },
-        [&](int, int iThread) { AddFrameTerm(imgAcc, dFactor, vecFrame[iThread]); });
+    // Low-resolution scratch is per thread and sized before the region, so
+    // that workers only reuse it.
+    std::vector<cv::Mat> vecLowRes(FrameThreadCount(args.iFrames));
+    for (cv::Mat& img : vecLowRes) img.create(imgX.rows / iScale, imgX.cols / iScale, imgX.type());
+    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames);
+    RunFramesInParallel(args.iFrames, [&](int k, int iThread) {
+        cv::Mat& imgLowRes = vecLowRes[iThread];
+        const cv::Mat& imgKernel = args.vecKernels[k];
+        const bool bReference = k == args.iReferenceFrame;
+        if (bReference) BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, iScale);
+        else WarpBlurDecimateAtSamples(imgLowRes, imgX, args.vecMaps[k], imgKernel, iScale);
+        if (args.bWeighted) ApplyFrameWeights(imgLowRes, args.vecWeights[k]);
+        cv::Mat imgFrame = sum.TakeBuffer();
+        if (bReference) UpsampleBlurTransposeFromSamples(imgFrame, imgLowRes, imgKernel, iScale);
+        else UpsampleBlurTransposeScatter(imgFrame, imgLowRes, imgKernel, iScale, args.vecMaps[k], warnings[k]);
+        sum.Deliver(k, imgFrame);
+    });
+    CV_Assert(sum.FramesAdded() == args.iFrames);
 }
 
 void ReferenceFrameOperatorLoop(const COperatorArguments& args, std::vector<cv::Mat>& vecFrameResults,

@@ -14,10 +14,9 @@ namespace NSysApply {
 
 // Adds the frame terms to imgAcc (H x W, type of x) in frame order:
 // imgAcc = f * r_k + imgAcc for k = 0..N-1, f = dataTermScale / N. Frames are
-// computed in parallel into per-thread scratch (a low-resolution frame and
-// one r_k); the blur pair works on the kept samples only, the warps row by
-// row inside it, and each r_k is added in an ordered region as soon as the
-// frames before it are in.
+// computed in parallel with per-thread low-resolution scratch; the blur pair
+// works on the kept samples only, the warps row by row inside it, and each
+// r_k is added as soon as the frames before it are in (CFrameTermSum).
 void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWarnings& warnings);
 
 // The straightforward loop, kept as the reference of the one above: per-frame

@@ -126,6 +126,15 @@ void mx2view(const mxArray* pmxSrc, CPlanarView& viewDst)
     viewDst.pData = static_cast<const double*>(mxGetData(pmxSrc));
 }
 
+cv::Mat view2cv(const CPlanarView& viewSrc)
+{
+    cv::Mat imgDst(viewSrc.iRows, viewSrc.iCols, CV_64FC(viewSrc.iPlanes));
+    if (!viewSrc.Empty()) {
+        CopyPagesToChannels(viewSrc.pData, imgDst, CGeometry{viewSrc.iRows, viewSrc.iCols, viewSrc.iPlanes, false}, 0, 1);
+    }
+    return imgDst;
+}
+
 void cv2mx(const cv::Mat& imgSrc, mxArray*& pmxDst)
 {
     if (imgSrc.data == nullptr || imgSrc.total() == 0) mexErrMsgTxt(MSG_EMPTY);

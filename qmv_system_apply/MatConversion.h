@@ -22,6 +22,9 @@ void cv2mx(const cv::Mat& imgSrc, mxArray*& pmxDst);
 // instead of copying it. The view lives as long as the caller's array.
 void mx2view(const mxArray* pmxSrc, CPlanarView& viewDst);
 
+// A row-major copy of a viewed array (real part).
+cv::Mat view2cv(const CPlanarView& viewSrc);
+
 }  // namespace NSysApply
 
 #endif

@@ -4,6 +4,7 @@
 #include "SystemOperator.h"
 
 #include "FrameOperatorLoop.h"
+#include "MatConversion.h"
 #include "TermAssembly.h"
 #include "WeightedDifferenceTerm.h"
 
@@ -23,10 +24,7 @@ void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFr
 {
     // R(x) does not depend on the frames; forming eta * R(x) first lets the
     // frame loop add each frame term as soon as it is its turn.
-    {
-        cv::Mat imgScratch;
-        WeightedDifferenceTerm(imgResult, args.imgX, args.imgW, imgScratch);
-    }
+    WeightedDifferenceTerm(imgResult, args.imgX, args.viewW);
     ScaleTerm(imgResult, args.dEta);
     FrameOperatorLoop(args, imgResult, warnings);
 }
@@ -40,7 +38,7 @@ void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgRe
     CreateFrameBuffers(vecLowResBuffers, args.iFrames, imgX.rows / args.iScale, imgX.cols / args.iScale, imgX.type());
     ReferenceFrameOperatorLoop(args, vecFrameResults, vecWarpBuffers, vecLowResBuffers, warnings);
     // The first warp buffer is free after the loop and becomes the accumulator.
-    WeightedDifferenceTerm(vecWarpBuffers[0], imgX, args.imgW);
+    WeightedDifferenceTerm(vecWarpBuffers[0], imgX, view2cv(args.viewW));
     CombineTerms(vecWarpBuffers[0], args.dEta, args.dDataTermScale, vecFrameResults);
     imgResult = vecWarpBuffers[0];
 }

@@ -1,80 +1,114 @@
-// Periodic weighted first-difference regulariser. Every value is formed the
-// same way whichever rows a thread handles, so the result does not depend on
-// the thread count.
+// Periodic weighted first-difference regulariser, one row at a time: row i of
+// R needs the horizontal differences of row i and the vertical differences of
+// rows i - 1 and i, so three row buffers replace the whole-image temporary.
+// Every value is formed by the same operations in the same order whichever
+// thread computes its row, so the result does not depend on the thread count.
 #include "WeightedDifferenceTerm.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace NSysApply {
 
 namespace {
 
-// t = w .* Dx x and dst = Dx^T t, one row at a time (the wrap stays in the row).
-void HorizontalPart(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW, cv::Mat& imgT, int y)
-{
-    const int iCols = imgX.cols;
-    const int iPlanes = imgX.channels();
-    const double* pX = imgX.ptr<double>(y);
-    const double* pW = imgW.ptr<double>(y);
-    double* pT = imgT.ptr<double>(y);
-    double* pD = imgDst.ptr<double>(y);
-    const std::size_t iLast = static_cast<std::size_t>(iCols - 1) * iPlanes;
-    for (int c = 0; c < iPlanes; ++c) {
-        for (std::size_t m = c; m < iLast; m += iPlanes) pT[m] = (pX[m + iPlanes] - pX[m]) * pW[m];
-        pT[iLast + c] = (pX[c] - pX[iLast + c]) * pW[iLast + c];
-        for (std::size_t m = c + iPlanes; m <= iLast + c; m += iPlanes) pD[m] = pT[m - iPlanes] - pT[m];
-        pD[c] = pT[iLast + c] - pT[c];
+// Row i of the weights as interleaved values.
+class CMatWeights {
+public:
+    explicit CMatWeights(const cv::Mat& imgW) : m_imgW(imgW) {}
+    const double* Row(int i, double*) const { return m_imgW.ptr<double>(i); }
+
+private:
+    const cv::Mat& m_imgW;
+};
+
+class CPlanarWeights {
+public:
+    explicit CPlanarWeights(const CPlanarView& viewW) : m_viewW(viewW) {}
+    const double* Row(int i, double* pBuffer) const
+    {
+        const int P = m_viewW.iPlanes;
+        for (int c = 0; c < P; ++c) {
+            const double* pIn = m_viewW.Plane(c) + i;
+            for (int j = 0; j < m_viewW.iCols; ++j) pBuffer[static_cast<std::size_t>(j) * P + c] = pIn[static_cast<std::size_t>(j) * m_viewW.iRows];
+        }
+        return pBuffer;
     }
+
+private:
+    const CPlanarView& m_viewW;
+};
+
+// pDst = Dx^T (w .* Dx x) for one row: t(j) = (x(j+1) - x(j)) w(j) with the last
+// column wrapping to the first, then dst(j) = t(j-1) - t(j), dst(0) = t(W-1) - t(0).
+void HorizontalRow(double* pDst, const double* pX, const double* pW, double* pT, int iCols, int iPlanes)
+{
+    const std::size_t iLast = static_cast<std::size_t>(iCols - 1) * iPlanes;
+    for (std::size_t m = 0; m < iLast; ++m) pT[m] = (pX[m + iPlanes] - pX[m]) * pW[m];
+    for (int c = 0; c < iPlanes; ++c) pT[iLast + c] = (pX[c] - pX[iLast + c]) * pW[iLast + c];
+    for (int c = 0; c < iPlanes; ++c) pDst[c] = pT[iLast + c] - pT[c];
+    for (std::size_t m = iPlanes; m <= iLast + iPlanes - 1; ++m) pDst[m] = pT[m - iPlanes] - pT[m];
 }
 
-// t = w .* Dy x for row i, with the last row wrapping to the first.
-void VerticalDifference(cv::Mat& imgT, const cv::Mat& imgX, const cv::Mat& imgW, int i)
+// pT = w .* Dy x for row i, the last row taking the first as its lower neighbour.
+void VerticalDifferenceRow(double* pT, const cv::Mat& imgX, const double* pW, int i)
 {
     const int iNext = (i + 1 < imgX.rows) ? i + 1 : 0;
     const std::size_t iValues = static_cast<std::size_t>(imgX.cols) * imgX.channels();
     const double* pX = imgX.ptr<double>(i);
     const double* pXNext = imgX.ptr<double>(iNext);
-    const double* pW = imgW.ptr<double>(i);
-    double* pT = imgT.ptr<double>(i);
     for (std::size_t m = 0; m < iValues; ++m) pT[m] = (pXNext[m] - pX[m]) * pW[m];
 }
 
-// dst += Dy^T t for row i, with the first row taking the last as its upper neighbour.
-void VerticalTranspose(cv::Mat& imgDst, const cv::Mat& imgT, int i)
+template <class TWeights>
+void WeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const TWeights& weights)
 {
-    const int iPrev = (i > 0) ? i - 1 : imgT.rows - 1;
-    const std::size_t iValues = static_cast<std::size_t>(imgT.cols) * imgT.channels();
-    const double* pTPrev = imgT.ptr<double>(iPrev);
-    const double* pT = imgT.ptr<double>(i);
-    double* pD = imgDst.ptr<double>(i);
-    for (std::size_t m = 0; m < iValues; ++m) pD[m] = (pTPrev[m] - pT[m]) + pD[m];
+    CV_Assert(imgX.depth() == CV_64F && imgX.dims == 2 && !imgX.empty());
+    imgDst.create(imgX.rows, imgX.cols, imgX.type());
+    const int iRows = imgX.rows, iCols = imgX.cols, iPlanes = imgX.channels();
+    const std::size_t iValues = static_cast<std::size_t>(iCols) * iPlanes;
+    // Per thread: weights of the current row, horizontal differences, and the
+    // vertical differences of the previous and the current row.
+    const int iThreads = iRows >= 64 ? omp_get_max_threads() : 1;
+    std::vector<double> vecBuffers(static_cast<std::size_t>(iThreads) * 4 * iValues);
+#pragma omp parallel num_threads(iThreads)
+    {
+        const int iThread = omp_get_thread_num(), iTeam = omp_get_num_threads();
+        const int i0 = static_cast<int>(static_cast<long long>(iRows) * iThread / iTeam);
+        const int i1 = static_cast<int>(static_cast<long long>(iRows) * (iThread + 1) / iTeam);
+        double* pWeights = vecBuffers.data() + static_cast<std::size_t>(iThread) * 4 * iValues;
+        double* pHorizontal = pWeights + iValues;
+        double* pPrevious = pHorizontal + iValues;
+        double* pCurrent = pPrevious + iValues;
+        if (i0 < i1) {
+            const int iBefore = i0 > 0 ? i0 - 1 : iRows - 1;
+            VerticalDifferenceRow(pPrevious, imgX, weights.Row(iBefore, pWeights), iBefore);
+        }
+        for (int i = i0; i < i1; ++i) {
+            const double* pW = weights.Row(i, pWeights);
+            double* pDst = imgDst.ptr<double>(i);
+            HorizontalRow(pDst, imgX.ptr<double>(i), pW, pHorizontal, iCols, iPlanes);
+            VerticalDifferenceRow(pCurrent, imgX, pW, i);
+            for (std::size_t m = 0; m < iValues; ++m) pDst[m] = (pPrevious[m] - pCurrent[m]) + pDst[m];
+            std::swap(pPrevious, pCurrent);
+        }
+    }
 }
 
 }  // namespace
 
-void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW, cv::Mat& imgScratch)
-{
-    CV_Assert(imgX.depth() == CV_64F && imgX.dims == 2 && !imgX.empty());
-    CV_Assert(imgW.size() == imgX.size() && imgW.type() == imgX.type());
-    imgDst.create(imgX.rows, imgX.cols, imgX.type());
-    imgScratch.create(imgX.rows, imgX.cols, imgX.type());
-    const int iRows = imgX.rows;
-    // Each loop only writes its own rows; the barriers between the loops
-    // order the reads of neighbouring rows.
-#pragma omp parallel if (iRows >= 64)
-    {
-#pragma omp for schedule(static)
-        for (int y = 0; y < iRows; ++y) HorizontalPart(imgDst, imgX, imgW, imgScratch, y);
-#pragma omp for schedule(static)
-        for (int i = 0; i < iRows; ++i) VerticalDifference(imgScratch, imgX, imgW, i);
-#pragma omp for schedule(static)
-        for (int i = 0; i < iRows; ++i) VerticalTranspose(imgDst, imgScratch, i);
-    }
-}
-
 void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW)
 {
-    cv::Mat imgScratch;
-    WeightedDifferenceTerm(imgDst, imgX, imgW, imgScratch);
+    CV_Assert(imgW.size() == imgX.size() && imgW.type() == imgX.type());
+    WeightedDifferenceRows(imgDst, imgX, CMatWeights(imgW));
+}
+
+void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW)
+{
+    CV_Assert(viewW.iRows == imgX.rows && viewW.iCols == imgX.cols && viewW.iPlanes == imgX.channels() && !viewW.bComplex);
+    WeightedDifferenceRows(imgDst, imgX, CPlanarWeights(viewW));
 }
 
 }  // namespace NSysApply
-

@@ -3,15 +3,16 @@
 #ifndef QMV_SYSAPPLY_WEIGHTED_DIFFERENCE_TERM_H
 #define QMV_SYSAPPLY_WEIGHTED_DIFFERENCE_TERM_H
 
+#include "PlanarView.h"
+
 #include <opencv2/core.hpp>
 
 namespace NSysApply {
 
-// imgDst = R(imgX) with weights imgW (the size and type of imgX). imgScratch
-// holds the weighted differences of one direction at a time; passing it in
-// lets the caller reuse a buffer it already has.
-void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW, cv::Mat& imgScratch);
+// imgDst = R(imgX) with weights imgW of the size and type of imgX.
 void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW);
+// The same, with the weights read in place from the caller's H x W x P array.
+void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW);
 
 }  // namespace NSysApply
 

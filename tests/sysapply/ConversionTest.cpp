@@ -1,8 +1,11 @@
-// mx2cv / cv2mx: layout, complex data, every refusal; and the frame runner's
-// handling of failures inside the parallel region.
+// mx2cv / cv2mx: layout, complex data, every refusal; the frame runner's
+// handling of failures inside the parallel region, and the in-order sum of
+// frame terms delivered out of order.
 #include "SysApplyTestUtil.h"
 
 #include "qmv_system_apply/FrameParallel.h"
+#include "qmv_system_apply/FrameTermSum.h"
+#include "qmv_system_apply/TermAssembly.h"
 #include "qmv_system_apply/MatConversion.h"
 
 #include "mex_standin.h"
@@ -104,6 +107,38 @@ TEST(FrameParallel, RunsEveryFrameAndRethrowsTheFirstFailureInFrameOrder)
     }
     EXPECT_EQ(iRan.load(), 9);
     EXPECT_EQ(FrameThreadCount(1), 1);
+}
+
+TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
+{
+    cv::RNG rng(31);
+    const int N = 6;
+    std::vector<cv::Mat> vecFrames;
+    for (int k = 0; k < N; ++k) vecFrames.push_back(RandomMat(5, 4, 3, rng, -1e3, 1e3));
+    cv::Mat imgStart = RandomMat(5, 4, 3, rng), imgExpected = imgStart.clone();
+    for (const cv::Mat& img : vecFrames) AddFrameTerm(imgExpected, 0.37, img);
+
+    for (const std::vector<int>& vecOrder : {std::vector<int>{5, 4, 3, 2, 1, 0}, std::vector<int>{1, 0, 3, 5, 2, 4}}) {
+        cv::Mat imgAcc = imgStart.clone();
+        CFrameTermSum sum(imgAcc, 0.37, N);
+        for (int k : vecOrder) {
+            cv::Mat imgFrame = sum.TakeBuffer();
+            vecFrames[k].copyTo(imgFrame);
+            sum.Deliver(k, imgFrame);
+        }
+        EXPECT_EQ(sum.FramesAdded(), N);
+        EXPECT_TRUE(BitIdentical(imgAcc, imgExpected));
+    }
+
+    cv::Mat imgAcc = imgStart.clone();  // delivered from parallel frames
+    CFrameTermSum sum(imgAcc, 0.37, N);
+    RunFramesInParallel(N, [&](int k, int) {
+        cv::Mat imgFrame = sum.TakeBuffer();
+        vecFrames[k].copyTo(imgFrame);
+        sum.Deliver(k, imgFrame);
+    });
+    EXPECT_EQ(sum.FramesAdded(), N);
+    EXPECT_TRUE(BitIdentical(imgAcc, imgExpected));
 }
 
 }  // namespace

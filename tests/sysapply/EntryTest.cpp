@@ -177,12 +177,9 @@ TEST(SysApplyEntry, ReturnsTheOperatorOfItsArguments)
             for (CArrayPtr& w : call.imgW) w = MakeDouble({H / S, W / S}, Filled(H * W / (S * S), 3.0));
         }
         call.mapB[1] = MakeDouble({0, 0});  // the reference frame's map is not needed
-        cv::Mat imgX, imgW;
-        NSysApply::mx2cv(call.imgI.get(), imgX);
-        NSysApply::mx2cv(call.fields["imgWs"].get(), imgW);
         CProblem pr;
-        pr.args.imgX = imgX;
-        pr.args.imgW = imgW;
+        NSysApply::mx2cv(call.imgI.get(), pr.args.imgX);
+        NSysApply::mx2view(call.fields["imgWs"].get(), pr.args.viewW);
         pr.args.iFrames = N;
         pr.args.iScale = S;
         pr.args.iReferenceFrame = 1;

@@ -70,6 +70,7 @@ struct CPlanarStore {
 struct CProblem {
     CPlanarStore store;
     std::vector<cv::Mat> vecMaps, vecWeights;
+    cv::Mat imgW;  // the regulariser weights args.viewW shows
     COperatorArguments args;
 };
 
@@ -78,7 +79,8 @@ inline void MakeProblem(CProblem& pr, int iRows, int iCols, int iPlanes, int iFr
 {
     COperatorArguments& a = pr.args;
     a.imgX = RandomMat(iRows, iCols, iPlanes, rng);
-    a.imgW = RandomMat(iRows, iCols, iPlanes, rng, 0.0, 2.0);
+    pr.imgW = RandomMat(iRows, iCols, iPlanes, rng, 0.0, 2.0);
+    a.viewW = pr.store.View(pr.imgW);
     a.iFrames = iFrames;
     a.iScale = iScale;
     a.iReferenceFrame = iReference;

@@ -110,7 +110,7 @@ TEST(SystemOperator, SingleFrameIdentityModelGivesEtaRPlusScaledImage)
     cv::Mat imgResult, imgR;
     CFrameWarnings warnings;
     ApplySystemOperator(pr.args, imgResult, warnings);
-    WeightedDifferenceTerm(imgR, pr.args.imgX, pr.args.imgW);
+    WeightedDifferenceTerm(imgR, pr.args.imgX, pr.imgW);
     const cv::Mat imgExpected = pr.args.dEta * imgR + pr.args.dDataTermScale * pr.args.imgX;
     EXPECT_LE(RelativeDifference(imgResult, imgExpected), 1e-15);
 
@@ -133,7 +133,7 @@ TEST(SystemOperator, EtaAndDataTermScaleSelectTheTerms)
     pr.args.dEta = 0.3;
     pr.args.dDataTermScale = 0;
     ApplySystemOperator(pr.args, imgReg, warnings);
-    WeightedDifferenceTerm(imgR, pr.args.imgX, pr.args.imgW);
+    WeightedDifferenceTerm(imgR, pr.args.imgX, pr.imgW);
     EXPECT_LE(RelativeDifference(imgReg, 0.3 * imgR), 1e-15);
     EXPECT_LE(RelativeDifference(imgData + imgReg, imgBoth), 1e-14);
 }

@@ -4,6 +4,7 @@
 #include "qmv_system_apply/WeightedDifferenceTerm.h"
 
 #include <gtest/gtest.h>
+#include <omp.h>
 
 namespace {
 
@@ -63,6 +64,23 @@ TEST(WeightedDifferenceTerm, ZeroWeightDropsTheDifferencesStartingAtThePixel)
     EXPECT_EQ(imgR.at<double>(0, 2), -1);
     EXPECT_EQ(imgR.at<double>(1, 3), 0);
     EXPECT_EQ(imgR.at<double>(2, 2), 0);
+}
+
+TEST(WeightedDifferenceTerm, WeightsInPlaceAndAnyThreadCountGiveTheSameBits)
+{
+    cv::RNG rng(13);
+    const cv::Mat imgX = RandomMat(131, 17, 3, rng), imgW = RandomMat(131, 17, 3, rng, 0, 3);
+    CPlanarStore store;
+    const cv::Mat imgReference = ApplyR(imgX, imgW);
+    for (int iThreads : {1, 2, 5}) {
+        const int iBefore = omp_get_max_threads();
+        omp_set_num_threads(iThreads);
+        cv::Mat imgMat = ApplyR(imgX, imgW), imgView;
+        WeightedDifferenceTerm(imgView, imgX, store.View(imgW));
+        omp_set_num_threads(iBefore);
+        EXPECT_TRUE(BitIdentical(imgMat, imgReference)) << iThreads << " threads";
+        EXPECT_TRUE(BitIdentical(imgView, imgReference)) << iThreads << " threads";
+    }
 }
 
 TEST(WeightedDifferenceTerm, IsSymmetricAndKeepsChannelsApart)

@@ -1,0 +1,46 @@
+// Adds the frame terms r_k to the accumulator in frame order while the frames
+// are computed in parallel, without making any thread wait for another: a
+// thread that delivers frame k goes on with its next frame; whichever thread
+// delivers the frame that is due adds it and every later frame already
+// delivered. Result buffers are recycled, so typically about one per thread
+// is alive, and never more than one per frame.
+#ifndef QMV_SYSAPPLY_FRAME_TERM_SUM_H
+#define QMV_SYSAPPLY_FRAME_TERM_SUM_H
+
+#include <opencv2/core.hpp>
+
+#include <mutex>
+#include <vector>
+
+namespace NSysApply {
+
+class CFrameTermSum {
+public:
+    // imgAcc = dFactor * r_k + imgAcc for k = 0..iFrames-1, in this order.
+    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames);
+
+    // A buffer for one frame result: a recycled one, or a new one of the
+    // accumulator's size and type (may throw on allocation failure).
+    cv::Mat TakeBuffer();
+
+    // Hands over frame k's result; adds it (and the frames after it that are
+    // ready) when it is its turn.
+    void Deliver(int iFrame, cv::Mat& imgFrame);
+
+    // Number of frames added so far.
+    int FramesAdded() const { return m_iNext; }
+
+private:
+    cv::Mat& m_imgAcc;
+    const double m_dFactor;
+    std::mutex m_mutex;
+    std::vector<cv::Mat> m_vecReady;   // delivered, not yet added
+    std::vector<char> m_vecDelivered;
+    std::vector<cv::Mat> m_vecFree;    // added, ready for reuse
+    int m_iNext = 0;                   // the frame due next
+    bool m_bAdding = false;            // some thread is adding
+};
+
+}  // namespace NSysApply
+
+#endif
