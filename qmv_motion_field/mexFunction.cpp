@@ -30,9 +30,9 @@ bool HaveSameSize(const mxArray* pmxA, const mxArray* pmxB)
   return pDimsA[0] == pDimsB[0] && pDimsA[1] == pDimsB[1];
 }
 
-// The largest working image is a frame of three doubles per pixel; its rows,
-// padded to 16 bytes, and its whole buffer must stay within the library's
-// 32-bit sizes.
+// A frame must be representable as the library's colour image (three doubles
+// per pixel, rows padded to 16 bytes, 32-bit byte counts), as it always was;
+// the one-pass path needs less, and OpenCV's int sizes are then safe too.
 bool FitsLibraryImage(mwSize nHeight, mwSize nWidth)
 {
   const unsigned long long nRowLimit = (INT_MAX - 15ULL) / (3 * sizeof(double));
