@@ -17,12 +17,13 @@ namespace NSysApply {
 template <class TMapReader>
 class CMapStrips {
 public:
-    static constexpr int STRIP_ROWS = 16;
-
     // Offsets are Y * iRowStep + X * iPlanes into an image of the map's size.
+    // A strip is as tall as fits about 1 MB of offsets (16 to 128 rows): the
+    // taller it is, the longer the contiguous runs read from each column.
     CMapStrips(const TMapReader& map, std::ptrdiff_t iRowStep, int iPlanes)
         : m_map(map), m_iRowStep(iRowStep), m_iPlanes(iPlanes),
-          m_vecOffsets(static_cast<std::size_t>(STRIP_ROWS) * map.Cols())
+          m_iStripRows(static_cast<int>(std::clamp<long long>((1LL << 20) / (8LL * std::max(map.Cols(), 1)), 16, 128))),
+          m_vecOffsets(static_cast<std::size_t>(m_iStripRows) * map.Cols())
     {
     }
 
@@ -30,7 +31,7 @@ public:
     // normally asked for in increasing order; any order is correct.
     const std::ptrdiff_t* RowOffsets(int y)
     {
-        if (m_iFirst < 0 || y < m_iFirst || y >= m_iFirst + STRIP_ROWS) Resolve(y);
+        if (m_iFirst < 0 || y < m_iFirst || y >= m_iFirst + m_iStripRows) Resolve(y);
         return m_vecOffsets.data() + static_cast<std::size_t>(y - m_iFirst) * m_map.Cols();
     }
 
@@ -38,7 +39,7 @@ private:
     void Resolve(int iFirst)
     {
         m_iFirst = iFirst;
-        const int iLast = std::min(iFirst + STRIP_ROWS, m_map.Rows());
+        const int iLast = std::min(iFirst + m_iStripRows, m_map.Rows());
         const int iRows = m_map.Rows(), iCols = m_map.Cols();
         m_map.ForEachInRows(iFirst, iLast, [&](int y, int x, double dMapX, double dMapY) {
             int iX, iY;
@@ -52,6 +53,7 @@ private:
     const TMapReader& m_map;
     const std::ptrdiff_t m_iRowStep;
     const int m_iPlanes;
+    const int m_iStripRows;
     int m_iFirst = -1;
     std::vector<std::ptrdiff_t> m_vecOffsets;
 };

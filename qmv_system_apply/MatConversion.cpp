@@ -3,6 +3,7 @@
 // reaches an OpenCV assertion or a wrapped index.
 #include "MatConversion.h"
 
+#include <algorithm>
 #include <climits>
 #include <new>
 
@@ -84,16 +85,25 @@ void CreateDestination(cv::Mat& imgDst, int iRows, int iCols, int iChannels)
 // thread count, and the calling thread makes every host call before and after.
 bool CopyInParallel(const CGeometry& geo) { return static_cast<long long>(geo.iRows) * geo.iCols * geo.iPlanes >= (1 << 16); }
 
+// Rows are handled in blocks: a block reads short contiguous runs down each
+// column of the array instead of one value per column and page.
+constexpr int COPY_BLOCK_ROWS = 16;
+
 void CopyPagesToChannels(const double* pSrc, cv::Mat& imgDst, const CGeometry& geo, int iFirstChannel, int iStride)
 {
     const std::size_t iPlane = static_cast<std::size_t>(geo.iRows) * static_cast<std::size_t>(geo.iCols);
-    const int iStep = imgDst.channels();
+    const std::size_t iStep = static_cast<std::size_t>(imgDst.channels());
+    const int iBlocks = (geo.iRows + COPY_BLOCK_ROWS - 1) / COPY_BLOCK_ROWS;
 #pragma omp parallel for schedule(static) if (CopyInParallel(geo))
-    for (int y = 0; y < geo.iRows; ++y) {
+    for (int b = 0; b < iBlocks; ++b) {
+        const int y0 = b * COPY_BLOCK_ROWS, y1 = std::min(y0 + COPY_BLOCK_ROWS, geo.iRows);
         for (int c = 0; c < geo.iPlanes; ++c) {
-            double* pRow = imgDst.ptr<double>(y) + iFirstChannel + c * iStride;
-            const double* pIn = pSrc + static_cast<std::size_t>(c) * iPlane + y;
-            for (int x = 0; x < geo.iCols; ++x) pRow[static_cast<std::size_t>(x) * iStep] = pIn[static_cast<std::size_t>(x) * geo.iRows];
+            const std::size_t iChannel = static_cast<std::size_t>(iFirstChannel) + static_cast<std::size_t>(c) * iStride;
+            for (int x = 0; x < geo.iCols; ++x) {
+                const double* pIn = pSrc + static_cast<std::size_t>(c) * iPlane + static_cast<std::size_t>(x) * geo.iRows;
+                const std::size_t iAt = static_cast<std::size_t>(x) * iStep + iChannel;
+                for (int y = y0; y < y1; ++y) imgDst.ptr<double>(y)[iAt] = pIn[y];
+            }
         }
     }
 }

@@ -18,26 +18,42 @@ namespace {
 class CMatWeights {
 public:
     explicit CMatWeights(const cv::Mat& imgW) : m_imgW(imgW) {}
-    const double* Row(int i, double*) const { return m_imgW.ptr<double>(i); }
+    static constexpr int BLOCK_ROWS = 0;  // rows are read in place
+    const double* Row(int i, double*, int*) const { return m_imgW.ptr<double>(i); }
 
 private:
     const cv::Mat& m_imgW;
 };
 
+// Rows of the caller's column-major weights, gathered a block of rows at a
+// time (short contiguous runs down each column) into the thread's buffer.
 class CPlanarWeights {
 public:
+    static constexpr int BLOCK_ROWS = 16;
     explicit CPlanarWeights(const CPlanarView& viewW) : m_viewW(viewW) {}
-    const double* Row(int i, double* pBuffer) const
+
+    // pBuffer holds BLOCK_ROWS rows; *pFirst is the first row it holds (or -1).
+    const double* Row(int i, double* pBuffer, int* pFirst) const
     {
-        const int P = m_viewW.iPlanes;
-        for (int c = 0; c < P; ++c) {
-            const double* pIn = m_viewW.Plane(c) + i;
-            for (int j = 0; j < m_viewW.iCols; ++j) pBuffer[static_cast<std::size_t>(j) * P + c] = pIn[static_cast<std::size_t>(j) * m_viewW.iRows];
+        const std::size_t iValues = static_cast<std::size_t>(m_viewW.iCols) * m_viewW.iPlanes;
+        if (*pFirst < 0 || i < *pFirst || i >= *pFirst + BLOCK_ROWS) {
+            *pFirst = i;
+            Gather(i, std::min(i + BLOCK_ROWS, m_viewW.iRows), pBuffer, iValues);
         }
-        return pBuffer;
+        return pBuffer + static_cast<std::size_t>(i - *pFirst) * iValues;
     }
 
 private:
+    void Gather(int i0, int i1, double* pBuffer, std::size_t iValues) const
+    {
+        const int P = m_viewW.iPlanes;
+        for (int c = 0; c < P; ++c)
+            for (int j = 0; j < m_viewW.iCols; ++j) {
+                const double* pIn = m_viewW.Plane(c) + static_cast<std::size_t>(j) * m_viewW.iRows;
+                for (int i = i0; i < i1; ++i) pBuffer[static_cast<std::size_t>(i - i0) * iValues + static_cast<std::size_t>(j) * P + c] = pIn[i];
+            }
+    }
+
     const CPlanarView& m_viewW;
 };
 
@@ -69,25 +85,27 @@ void WeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const TWeights
     imgDst.create(imgX.rows, imgX.cols, imgX.type());
     const int iRows = imgX.rows, iCols = imgX.cols, iPlanes = imgX.channels();
     const std::size_t iValues = static_cast<std::size_t>(iCols) * iPlanes;
-    // Per thread: weights of the current row, horizontal differences, and the
+    // Per thread: a block of weight rows, horizontal differences, and the
     // vertical differences of the previous and the current row.
     const int iThreads = iRows >= 64 ? omp_get_max_threads() : 1;
-    std::vector<double> vecBuffers(static_cast<std::size_t>(iThreads) * 4 * iValues);
+    const std::size_t iPerThread = static_cast<std::size_t>(TWeights::BLOCK_ROWS + 3) * iValues;
+    std::vector<double> vecBuffers(static_cast<std::size_t>(iThreads) * iPerThread);
 #pragma omp parallel num_threads(iThreads)
     {
         const int iThread = omp_get_thread_num(), iTeam = omp_get_num_threads();
         const int i0 = static_cast<int>(static_cast<long long>(iRows) * iThread / iTeam);
         const int i1 = static_cast<int>(static_cast<long long>(iRows) * (iThread + 1) / iTeam);
-        double* pWeights = vecBuffers.data() + static_cast<std::size_t>(iThread) * 4 * iValues;
-        double* pHorizontal = pWeights + iValues;
+        double* pHorizontal = vecBuffers.data() + static_cast<std::size_t>(iThread) * iPerThread;
         double* pPrevious = pHorizontal + iValues;
         double* pCurrent = pPrevious + iValues;
+        double* pWeights = pCurrent + iValues;
+        int iWeightsFirst = -1;
         if (i0 < i1) {
             const int iBefore = i0 > 0 ? i0 - 1 : iRows - 1;
-            VerticalDifferenceRow(pPrevious, imgX, weights.Row(iBefore, pWeights), iBefore);
+            VerticalDifferenceRow(pPrevious, imgX, weights.Row(iBefore, pWeights, &iWeightsFirst), iBefore);
         }
         for (int i = i0; i < i1; ++i) {
-            const double* pW = weights.Row(i, pWeights);
+            const double* pW = weights.Row(i, pWeights, &iWeightsFirst);
             double* pDst = imgDst.ptr<double>(i);
             HorizontalRow(pDst, imgX.ptr<double>(i), pW, pHorizontal, iCols, iPlanes);
             VerticalDifferenceRow(pCurrent, imgX, pW, i);
