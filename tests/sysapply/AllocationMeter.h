@@ -7,17 +7,18 @@
 #define QMV_TESTS_SYSAPPLY_ALLOCATION_METER_H
 
 #include <malloc.h>
+#include <stdlib.h>
 
 #include <atomic>
 #include <cerrno>
 #include <cstddef>
 
 extern "C" {
-void* __libc_malloc(size_t);
-void __libc_free(void*);
-void* __libc_calloc(size_t, size_t);
-void* __libc_realloc(void*, size_t);
-void* __libc_memalign(size_t, size_t);
+void* __libc_malloc(size_t) noexcept;
+void __libc_free(void*) noexcept;
+void* __libc_calloc(size_t, size_t) noexcept;
+void* __libc_realloc(void*, size_t) noexcept;
+void* __libc_memalign(size_t, size_t) noexcept;
 }
 
 namespace NAllocationMeter {
@@ -54,14 +55,14 @@ long long PeakBytesOf(const TFn& fnRun)
 }  // namespace NAllocationMeter
 
 extern "C" {
-void* malloc(size_t n) { return NAllocationMeter::Counted(__libc_malloc(n)); }
-void free(void* p)
+void* malloc(size_t n) noexcept { return NAllocationMeter::Counted(__libc_malloc(n)); }
+void free(void* p) noexcept
 {
     NAllocationMeter::Uncount(p);
     __libc_free(p);
 }
-void* calloc(size_t n, size_t size) { return NAllocationMeter::Counted(__libc_calloc(n, size)); }
-void* realloc(void* p, size_t n)
+void* calloc(size_t n, size_t size) noexcept { return NAllocationMeter::Counted(__libc_calloc(n, size)); }
+void* realloc(void* p, size_t n) noexcept
 {
     const long long iOld = p ? static_cast<long long>(malloc_usable_size(p)) : 0;
     void* pNew = __libc_realloc(p, n);
@@ -69,9 +70,9 @@ void* realloc(void* p, size_t n)
     NAllocationMeter::g_iCurrent -= iOld;
     return NAllocationMeter::Counted(pNew);
 }
-void* memalign(size_t align, size_t n) { return NAllocationMeter::Counted(__libc_memalign(align, n)); }
-void* aligned_alloc(size_t align, size_t n) { return memalign(align, n); }
-int posix_memalign(void** pp, size_t align, size_t n)
+void* memalign(size_t align, size_t n) noexcept { return NAllocationMeter::Counted(__libc_memalign(align, n)); }
+void* aligned_alloc(size_t align, size_t n) noexcept { return memalign(align, n); }
+int posix_memalign(void** pp, size_t align, size_t n) noexcept
 {
     void* p = memalign(align, n);
     if (!p) return ENOMEM;
