@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -92,29 +93,44 @@ CProblem MakeProblem(int iSize, int iScale, int iKernel)
 
 double NowMs() { return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
 
+// Process CPU time: on a shared machine, load from other users stretches the
+// wall time of a two-thread run far more than its CPU time.
+double CpuMs()
+{
+    timespec t;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
+}
+
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : 0.5 * (v[v.size() / 2 - 1] + v[v.size() / 2]);
 }
 
+struct CTiming {
+    double dWall = 0, dCpu = 0;  // medians, ms
+};
+
 // Medians of interleaved timed runs of two functions, after one warm-up each.
 template <class TA, class TB>
-void TimeInterleaved(int iRuns, const TA& fnA, const TB& fnB, double& dA, double& dB)
+void TimeInterleaved(int iRuns, const TA& fnA, const TB& fnB, CTiming& a, CTiming& b)
 {
     fnA();
     fnB();
-    std::vector<double> vA, vB;
+    std::vector<double> vWallA, vWallB, vCpuA, vCpuB;
+    auto fnTime = [](const auto& fn, std::vector<double>& vWall, std::vector<double>& vCpu) {
+        const double dWall = NowMs(), dCpu = CpuMs();
+        fn();
+        vWall.push_back(NowMs() - dWall);
+        vCpu.push_back(CpuMs() - dCpu);
+    };
     for (int i = 0; i < iRuns; ++i) {
-        double t = NowMs();
-        fnA();
-        vA.push_back(NowMs() - t);
-        t = NowMs();
-        fnB();
-        vB.push_back(NowMs() - t);
+        fnTime(fnA, vWallA, vCpuA);
+        fnTime(fnB, vWallB, vCpuB);
     }
-    dA = Median(vA);
-    dB = Median(vB);
+    a = CTiming{Median(vWallA), Median(vCpuA)};
+    b = CTiming{Median(vWallB), Median(vCpuB)};
 }
 
 template <class TFn>
@@ -147,23 +163,26 @@ bool RunCase(int iSize, int iScale, int iKernel, int iRuns)
     // The sampled computation against the straightforward one, same arguments.
     cv::Mat imgFast, imgStraight;
     CFrameWarnings warnings;
-    double dFast = 0, dStraight = 0;
+    CTiming fast, straight;
     TimeInterleaved(
         iRuns, [&] { ApplySystemOperator(args, imgFast, warnings); },
-        [&] { ApplySystemOperatorReference(args, imgStraight, warnings); }, dFast, dStraight);
+        [&] { ApplySystemOperatorReference(args, imgStraight, warnings); }, fast, straight);
     const bool bTarget = iScale == 3 || iKernel == 9;
-    std::printf("BENCH qmv_system_apply %s %.3f straightforward %.3f %.3f threads=%d maxrel=%.2g%s\n", sCase.c_str(), dFast,
-                dStraight, dStraight / dFast, iThreads, RelativeDifference(imgFast, imgStraight), bTarget ? " target=2" : "");
+    std::printf("BENCH qmv_system_apply %s %.3f straightforward %.3f %.3f threads=%d maxrel=%.2g cpu_ms=%.3f ref_cpu_ms=%.3f%s\n",
+                sCase.c_str(), fast.dWall, straight.dWall, straight.dWall / fast.dWall, iThreads,
+                RelativeDifference(imgFast, imgStraight), fast.dCpu, straight.dCpu, bTarget ? " target=2" : "");
 
     // The whole call, two threads against one; the results must be identical.
+    // cpu_ms over wall time shows how much of the second core the run got.
     CCallResult one, two;
-    double dOne = 0, dTwo = 0;
+    CTiming timeOne, timeTwo;
     TimeInterleaved(
         iRuns, [&] { WithThreads(2, [&] { two = CallMex(1, {prhs[0], prhs[1]}); }); },
-        [&] { WithThreads(1, [&] { one = CallMex(1, {prhs[0], prhs[1]}); }); }, dTwo, dOne);
+        [&] { WithThreads(1, [&] { one = CallMex(1, {prhs[0], prhs[1]}); }); }, timeTwo, timeOne);
     const bool bSame = one.bOk && two.bOk && Values(one.Output()) == Values(two.Output());
-    std::printf("BENCH qmv_system_apply %s_2threads %.3f 1thread %.3f %.3f identical=%s target=1.7\n", sCase.c_str(), dTwo, dOne,
-                dOne / dTwo, bSame ? "yes" : "NO");
+    std::printf("BENCH qmv_system_apply %s_2threads %.3f 1thread %.3f %.3f identical=%s cpu_ms=%.3f ref_cpu_ms=%.3f target=1.7\n",
+                sCase.c_str(), timeTwo.dWall, timeOne.dWall, timeOne.dWall / timeTwo.dWall, bSame ? "yes" : "NO", timeTwo.dCpu,
+                timeOne.dCpu);
 
     // Peak heap of one call, in high-resolution images.
     const double dImage = static_cast<double>(iSize) * iSize * P * sizeof(double);

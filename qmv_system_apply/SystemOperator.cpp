@@ -24,8 +24,7 @@ void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFr
 {
     // R(x) does not depend on the frames; forming eta * R(x) first lets the
     // frame loop add each frame term as soon as it is its turn.
-    WeightedDifferenceTerm(imgResult, args.imgX, args.viewW);
-    ScaleTerm(imgResult, args.dEta);
+    ScaledWeightedDifferenceTerm(imgResult, args.imgX, args.viewW, args.dEta);
     FrameOperatorLoop(args, imgResult, warnings);
 }
 

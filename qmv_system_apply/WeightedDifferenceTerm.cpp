@@ -78,8 +78,9 @@ void VerticalDifferenceRow(double* pT, const cv::Mat& imgX, const double* pW, in
     for (std::size_t m = 0; m < iValues; ++m) pT[m] = (pXNext[m] - pX[m]) * pW[m];
 }
 
+// imgDst = R(x), each element then multiplied by pScale[0] when pScale is given.
 template <class TWeights>
-void WeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const TWeights& weights)
+void WeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const TWeights& weights, const double* pScale)
 {
     CV_Assert(imgX.depth() == CV_64F && imgX.dims == 2 && !imgX.empty());
     imgDst.create(imgX.rows, imgX.cols, imgX.type());
@@ -110,6 +111,9 @@ void WeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const TWeights
             HorizontalRow(pDst, imgX.ptr<double>(i), pW, pHorizontal, iCols, iPlanes);
             VerticalDifferenceRow(pCurrent, imgX, pW, i);
             for (std::size_t m = 0; m < iValues; ++m) pDst[m] = (pPrevious[m] - pCurrent[m]) + pDst[m];
+            if (pScale) {
+                for (std::size_t m = 0; m < iValues; ++m) pDst[m] = pDst[m] * *pScale;
+            }
             std::swap(pPrevious, pCurrent);
         }
     }
@@ -120,13 +124,19 @@ void WeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const TWeights
 void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW)
 {
     CV_Assert(imgW.size() == imgX.size() && imgW.type() == imgX.type());
-    WeightedDifferenceRows(imgDst, imgX, CMatWeights(imgW));
+    WeightedDifferenceRows(imgDst, imgX, CMatWeights(imgW), nullptr);
 }
 
 void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW)
 {
     CV_Assert(viewW.iRows == imgX.rows && viewW.iCols == imgX.cols && viewW.iPlanes == imgX.channels() && !viewW.bComplex);
-    WeightedDifferenceRows(imgDst, imgX, CPlanarWeights(viewW));
+    WeightedDifferenceRows(imgDst, imgX, CPlanarWeights(viewW), nullptr);
+}
+
+void ScaledWeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW, double dEta)
+{
+    CV_Assert(viewW.iRows == imgX.rows && viewW.iCols == imgX.cols && viewW.iPlanes == imgX.channels() && !viewW.bComplex);
+    WeightedDifferenceRows(imgDst, imgX, CPlanarWeights(viewW), &dEta);
 }
 
 }  // namespace NSysApply

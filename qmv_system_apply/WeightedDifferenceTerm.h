@@ -13,6 +13,9 @@ namespace NSysApply {
 void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW);
 // The same, with the weights read in place from the caller's H x W x P array.
 void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW);
+// imgDst = eta * R(imgX), formed as R followed by ScaleTerm (the same bits),
+// in one pass.
+void ScaledWeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW, double dEta);
 
 }  // namespace NSysApply
 

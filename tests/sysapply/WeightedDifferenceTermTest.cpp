@@ -1,6 +1,7 @@
 // The periodic weighted difference regulariser R.
 #include "SysApplyTestUtil.h"
 
+#include "qmv_system_apply/TermAssembly.h"
 #include "qmv_system_apply/WeightedDifferenceTerm.h"
 
 #include <gtest/gtest.h>
@@ -81,6 +82,10 @@ TEST(WeightedDifferenceTerm, WeightsInPlaceAndAnyThreadCountGiveTheSameBits)
         EXPECT_TRUE(BitIdentical(imgMat, imgReference)) << iThreads << " threads";
         EXPECT_TRUE(BitIdentical(imgView, imgReference)) << iThreads << " threads";
     }
+    cv::Mat imgScaled, imgExpected = imgReference.clone();
+    ScaledWeightedDifferenceTerm(imgScaled, imgX, store.View(imgW), 0.3);
+    ScaleTerm(imgExpected, 0.3);
+    EXPECT_TRUE(BitIdentical(imgScaled, imgExpected));
 }
 
 TEST(WeightedDifferenceTerm, IsSymmetricAndKeepsChannelsApart)
