@@ -120,36 +120,66 @@ struct CShiftTap {
     int iShift;
 };
 
-// Rows of the image the forward pass reads: the image itself...
+// Copies pixels pColumns[0..iCount) of one row (pSrc + pOffsets[column], P
+// values each; an offset of -1 gives zeros) to pOut, one after the other.
+template <int PLANES>
+void GatherColumns(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, const int* pColumns, int iCount, int iPlanes)
+{
+    const int P = PLANES > 0 ? PLANES : iPlanes;
+    for (int i = 0; i < iCount; ++i, pOut += P) {
+        const std::ptrdiff_t iOffset = pOffsets[pColumns[i]];
+        if (iOffset < 0) {
+            for (int c = 0; c < P; ++c) pOut[c] = 0.0;
+        } else {
+            for (int c = 0; c < P; ++c) pOut[c] = pSrc[iOffset + c];
+        }
+    }
+}
+
+void GatherColumnsAnyPlanes(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, const int* pColumns, int iCount,
+                            int iPlanes)
+{
+    if (iPlanes == 1) GatherColumns<1>(pOut, pSrc, pOffsets, pColumns, iCount, 1);
+    else if (iPlanes == 3) GatherColumns<3>(pOut, pSrc, pOffsets, pColumns, iCount, 3);
+    else GatherColumns<0>(pOut, pSrc, pOffsets, pColumns, iCount, iPlanes);
+}
+
+// Rows of the image the forward pass reads, delivered as the pixels of given
+// columns: the image itself...
 class CImageRows {
 public:
-    explicit CImageRows(const cv::Mat& imgSrc) : m_imgSrc(imgSrc) {}
-    const double* Row(int iRow) { return m_imgSrc.ptr<double>(iRow); }
+    explicit CImageRows(const cv::Mat& imgSrc) : m_imgSrc(imgSrc), m_vecOffsets(imgSrc.cols)
+    {
+        for (int x = 0; x < imgSrc.cols; ++x) m_vecOffsets[x] = static_cast<std::ptrdiff_t>(x) * imgSrc.channels();
+    }
+    void Gather(int iRow, const int* pColumns, int iCount, double* pOut) const
+    {
+        GatherColumnsAnyPlanes(pOut, m_imgSrc.ptr<double>(iRow), m_vecOffsets.data(), pColumns, iCount, m_imgSrc.channels());
+    }
 
 private:
     const cv::Mat& m_imgSrc;
+    std::vector<std::ptrdiff_t> m_vecOffsets;  // of each column within a row
 };
 
-// ...or the image warped by a map, one row at a time.
+// ...or the image warped by a map: a warped pixel is read straight from the
+// source pixel its map entry names, so the warped row is never formed.
 class CWarpedRows {
 public:
     CWarpedRows(const cv::Mat& imgSrc, const CPlanarView& viewMap)
-        : m_imgSrc(imgSrc), m_reader(viewMap), m_strips(m_reader, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels()),
-          m_vecRow(static_cast<std::size_t>(imgSrc.cols) * imgSrc.channels())
+        : m_imgSrc(imgSrc), m_reader(viewMap), m_strips(m_reader, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels())
     {
         CV_Assert(m_reader.Rows() == imgSrc.rows && m_reader.Cols() == imgSrc.cols && m_reader.HasTwoPlanes());
     }
-    const double* Row(int iRow)
+    void Gather(int iRow, const int* pColumns, int iCount, double* pOut)
     {
-        GatherRowAnyPlanes(m_vecRow.data(), m_imgSrc.ptr<double>(0), m_strips.RowOffsets(iRow), m_imgSrc.cols, m_imgSrc.channels());
-        return m_vecRow.data();
+        GatherColumnsAnyPlanes(pOut, m_imgSrc.ptr<double>(0), m_strips.RowOffsets(iRow), pColumns, iCount, m_imgSrc.channels());
     }
 
 private:
     const cv::Mat& m_imgSrc;
     CPlanarMapReader m_reader;
     CMapStrips<CPlanarMapReader> m_strips;
-    std::vector<double> m_vecRow;
 };
 
 // The phase rows of recently used source rows; each source row serves about
@@ -159,18 +189,25 @@ template <class TRows>
 class CPhaseRowCache {
 public:
     CPhaseRowCache(TRows& rows, int iCols, int iPlanes, int iScale, int iSlots, int iFirst, int iLast)
-        : m_rows(rows), m_iCols(iCols), m_iScale(iScale), m_iFirst(iFirst), m_iLength(iLast - iFirst + 1), m_iPlanes(iPlanes),
-          m_vecRowOf(iSlots, -1), m_vecData(static_cast<std::size_t>(iSlots) * iScale * m_iLength * m_iPlanes)
+        : m_rows(rows), m_iScale(iScale), m_iLength(iLast - iFirst + 1), m_iPlanes(iPlanes), m_vecRowOf(iSlots, -1),
+          m_vecData(static_cast<std::size_t>(iSlots) * iScale * m_iLength * m_iPlanes),
+          m_vecColumns(static_cast<std::size_t>(iScale) * m_iLength)
     {
+        // Phase phi, element t - iFirst: column clamp(t * s + phi); outside the
+        // image the border pixel repeats.
+        for (int phi = 0; phi < iScale; ++phi)
+            for (int t = iFirst; t <= iLast; ++t)
+                m_vecColumns[static_cast<std::size_t>(phi) * m_iLength + (t - iFirst)] =
+                    static_cast<int>(Clamp(static_cast<long long>(t) * iScale + phi, iCols));
     }
 
-    // Phase phi of row r, element t - iFirst = column clamp(t * s + phi).
+    // Phase phi of row r.
     const double* Phase(int iRow, int iPhase)
     {
         const int iSlot = iRow % static_cast<int>(m_vecRowOf.size());
         double* pSlot = m_vecData.data() + static_cast<std::size_t>(iSlot) * m_iScale * PhaseSize();
         if (m_vecRowOf[iSlot] != iRow) {
-            Split(m_rows.Row(iRow), pSlot);
+            m_rows.Gather(iRow, m_vecColumns.data(), static_cast<int>(m_vecColumns.size()), pSlot);
             m_vecRowOf[iSlot] = iRow;
         }
         return pSlot + static_cast<std::size_t>(iPhase) * PhaseSize();
@@ -179,30 +216,11 @@ public:
 private:
     std::size_t PhaseSize() const { return static_cast<std::size_t>(m_iLength) * m_iPlanes; }
 
-    // Columns outside the image repeat the border pixel; the rest is a
-    // strided copy.
-    void Split(const double* pRow, double* pOut) const
-    {
-        const std::size_t P = static_cast<std::size_t>(m_iPlanes);
-        const int iEnd = m_iFirst + m_iLength;
-        for (int phi = 0; phi < m_iScale; ++phi, pOut += PhaseSize()) {
-            int t = m_iFirst;
-            for (; t < iEnd && static_cast<long long>(t) * m_iScale + phi < 0; ++t)
-                CopyPixelsAnyPlanes(pOut + (t - m_iFirst) * P, 0, pRow, 0, 1, m_iPlanes);
-            int iInside = t;
-            while (iInside < iEnd && static_cast<long long>(iInside) * m_iScale + phi < m_iCols) ++iInside;
-            if (iInside > t)
-                CopyPixelsAnyPlanes(pOut + (t - m_iFirst) * P, P, pRow + (static_cast<std::size_t>(t) * m_iScale + phi) * P,
-                                    P * m_iScale, iInside - t, m_iPlanes);
-            for (t = iInside; t < iEnd; ++t)
-                CopyPixelsAnyPlanes(pOut + (t - m_iFirst) * P, 0, pRow + (m_iCols - 1) * P, 0, 1, m_iPlanes);
-        }
-    }
-
     TRows& m_rows;
-    const int m_iCols, m_iScale, m_iFirst, m_iLength, m_iPlanes;
+    const int m_iScale, m_iLength, m_iPlanes;
     std::vector<int> m_vecRowOf;
     std::vector<double> m_vecData;
+    std::vector<int> m_vecColumns;  // all phases, one after the other
 };
 
 void CheckOperands(const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
