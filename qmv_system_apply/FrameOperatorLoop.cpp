@@ -21,19 +21,27 @@ void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWa
     warnings.assign(args.iFrames, CIllegalVectorList());
     // Low-resolution scratch is per thread and sized before the region, so
     // that workers only reuse it.
-    std::vector<cv::Mat> vecLowRes(FrameThreadCount(args.iFrames));
+    const int iThreads = FrameThreadCount(args.iFrames);
+    std::vector<cv::Mat> vecLowRes(iThreads);
     for (cv::Mat& img : vecLowRes) img.create(imgX.rows / iScale, imgX.cols / iScale, imgX.type());
+    std::vector<CFrameMapOffsets> vecOffsets(iThreads);  // each thread's resolved map
+    CV_Assert(imgX.isContinuous());
     CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames);
     RunFramesInParallel(args.iFrames, [&](int k, int iThread) {
         cv::Mat& imgLowRes = vecLowRes[iThread];
         const cv::Mat& imgKernel = args.vecKernels[k];
         const bool bReference = k == args.iReferenceFrame;
-        if (bReference) BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, iScale);
-        else WarpBlurDecimateAtSamples(imgLowRes, imgX, args.vecMaps[k], imgKernel, iScale);
+        CFrameMapOffsets& offsets = vecOffsets[iThread];
+        if (bReference) {
+            BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, iScale);
+        } else {
+            offsets.Resolve(args.vecMaps[k], static_cast<std::ptrdiff_t>(imgX.step1()), imgX.channels());
+            WarpBlurDecimateAtSamples(imgLowRes, imgX, offsets, imgKernel, iScale);
+        }
         if (args.bWeighted) ApplyFrameWeights(imgLowRes, args.vecWeights[k]);
         cv::Mat imgFrame = sum.TakeBuffer();
         if (bReference) UpsampleBlurTransposeFromSamples(imgFrame, imgLowRes, imgKernel, iScale);
-        else UpsampleBlurTransposeScatter(imgFrame, imgLowRes, imgKernel, iScale, args.vecMaps[k], warnings[k]);
+        else UpsampleBlurTransposeScatter(imgFrame, imgLowRes, imgKernel, iScale, offsets, warnings[k]);
         sum.Deliver(k, imgFrame);
     });
     CV_Assert(sum.FramesAdded() == args.iFrames);

@@ -7,12 +7,22 @@
 
 #include "IllegalVector.h"
 #include "MapPixel.h"
+#include "PlanarView.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <vector>
 
 namespace NSysApply {
+
+// The value offset Y * iRowStep + X * iPlanes of the pixel (X, Y) a map entry
+// names, or -1 for an illegal entry.
+inline std::ptrdiff_t EntryOffset(double dMapX, double dMapY, int iCols, int iRows, std::ptrdiff_t iRowStep, int iPlanes)
+{
+    int iX, iY;
+    if (!MapToPixel(dMapX, dMapY, iCols, iRows, iX, iY)) return -1;
+    return iY * iRowStep + static_cast<std::ptrdiff_t>(iX) * iPlanes;
+}
 
 template <class TMapReader>
 class CMapStrips {
@@ -42,11 +52,7 @@ private:
         const int iLast = std::min(iFirst + m_iStripRows, m_map.Rows());
         const int iRows = m_map.Rows(), iCols = m_map.Cols();
         m_map.ForEachInRows(iFirst, iLast, [&](int y, int x, double dMapX, double dMapY) {
-            int iX, iY;
-            std::ptrdiff_t& iOffset = m_vecOffsets[static_cast<std::size_t>(y - iFirst) * iCols + x];
-            iOffset = MapToPixel(dMapX, dMapY, iCols, iRows, iX, iY)
-                          ? iY * m_iRowStep + static_cast<std::ptrdiff_t>(iX) * m_iPlanes
-                          : -1;
+            m_vecOffsets[static_cast<std::size_t>(y - iFirst) * iCols + x] = EntryOffset(dMapX, dMapY, iCols, iRows, m_iRowStep, m_iPlanes);
         });
     }
 
@@ -55,6 +61,34 @@ private:
     const int m_iPlanes;
     const int m_iStripRows;
     int m_iFirst = -1;
+    std::vector<std::ptrdiff_t> m_vecOffsets;
+};
+
+// The offsets of every entry of a map, resolved once for the frame's two
+// passes (the warp inside the forward blur and the scatter after the
+// transposed blur). The buffer is kept for the next frame.
+class CFrameMapOffsets {
+public:
+    // Offsets are Y * iRowStep + X * iPlanes into an image of the map's size.
+    // Blocks of rows are read column by column, as for the strips.
+    void Resolve(const CPlanarView& viewMap, std::ptrdiff_t iRowStep, int iPlanes)
+    {
+        const CPlanarMapReader reader(viewMap);
+        const int iRows = reader.Rows();
+        m_iCols = reader.Cols();
+        m_vecOffsets.resize(static_cast<std::size_t>(iRows) * m_iCols);
+        constexpr int BLOCK_ROWS = 64;
+        for (int y0 = 0; y0 < iRows; y0 += BLOCK_ROWS) {
+            reader.ForEachInRows(y0, std::min(y0 + BLOCK_ROWS, iRows), [&](int y, int x, double dMapX, double dMapY) {
+                m_vecOffsets[static_cast<std::size_t>(y) * m_iCols + x] =
+                    EntryOffset(dMapX, dMapY, m_iCols, iRows, iRowStep, iPlanes);
+            });
+        }
+    }
+    const std::ptrdiff_t* RowOffsets(int y) const { return m_vecOffsets.data() + static_cast<std::size_t>(y) * m_iCols; }
+
+private:
+    int m_iCols = 0;
     std::vector<std::ptrdiff_t> m_vecOffsets;
 };
 

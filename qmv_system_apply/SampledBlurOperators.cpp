@@ -166,20 +166,15 @@ private:
 // source pixel its map entry names, so the warped row is never formed.
 class CWarpedRows {
 public:
-    CWarpedRows(const cv::Mat& imgSrc, const CPlanarView& viewMap)
-        : m_imgSrc(imgSrc), m_reader(viewMap), m_strips(m_reader, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels())
-    {
-        CV_Assert(m_reader.Rows() == imgSrc.rows && m_reader.Cols() == imgSrc.cols && m_reader.HasTwoPlanes());
-    }
+    CWarpedRows(const cv::Mat& imgSrc, const CFrameMapOffsets& offsets) : m_imgSrc(imgSrc), m_offsets(offsets) {}
     void Gather(int iRow, const int* pColumns, int iCount, double* pOut)
     {
-        GatherColumnsAnyPlanes(pOut, m_imgSrc.ptr<double>(0), m_strips.RowOffsets(iRow), pColumns, iCount, m_imgSrc.channels());
+        GatherColumnsAnyPlanes(pOut, m_imgSrc.ptr<double>(0), m_offsets.RowOffsets(iRow), pColumns, iCount, m_imgSrc.channels());
     }
 
 private:
     const cv::Mat& m_imgSrc;
-    CPlanarMapReader m_reader;
-    CMapStrips<CPlanarMapReader> m_strips;
+    const CFrameMapOffsets& m_offsets;
 };
 
 // The phase rows of recently used source rows; each source row serves about
@@ -369,12 +364,22 @@ void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat
     BlurDecimateRows(imgDst, rows, imgSrc.rows, imgSrc.cols, imgSrc.type(), imgKernel, iScale);
 }
 
-void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPlanarView& viewMap, const cv::Mat& imgKernel,
+void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets, const cv::Mat& imgKernel,
                                int iScale)
 {
     CheckOperands(imgSrc, imgKernel, iScale);
-    CWarpedRows rows(imgSrc, viewMap);
+    CV_Assert(imgSrc.isContinuous());
+    CWarpedRows rows(imgSrc, offsets);
     BlurDecimateRows(imgDst, rows, imgSrc.rows, imgSrc.cols, imgSrc.type(), imgKernel, iScale);
+}
+
+void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPlanarView& viewMap, const cv::Mat& imgKernel,
+                               int iScale)
+{
+    CV_Assert(viewMap.iRows == imgSrc.rows && viewMap.iCols == imgSrc.cols && viewMap.iPlanes == 2);
+    CFrameMapOffsets offsets;
+    offsets.Resolve(viewMap, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels());
+    WarpBlurDecimateAtSamples(imgDst, imgSrc, offsets, imgKernel, iScale);
 }
 
 void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
@@ -386,22 +391,29 @@ void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, co
 }
 
 void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
-                                  const CPlanarView& viewMap, CIllegalVectorList& lstIllegal)
+                                  const CFrameMapOffsets& offsets, CIllegalVectorList& lstIllegal)
 {
     CheckOperands(imgSrc, imgKernel, iScale);
     CTransposedBlurRows rows(imgSrc, imgKernel, iScale);
-    const CPlanarMapReader reader(viewMap);
-    CV_Assert(reader.Rows() == rows.Rows() && reader.Cols() == rows.Cols() && reader.HasTwoPlanes());
     imgDst.create(rows.Rows(), rows.Cols(), imgSrc.type());
+    CV_Assert(imgDst.isContinuous());
     imgDst.reshape(1).setTo(0.0);
     const int iPlanes = imgSrc.channels();
-    CMapStrips<CPlanarMapReader> strips(reader, static_cast<std::ptrdiff_t>(imgDst.step1()), iPlanes);
     std::vector<double> vecRow(static_cast<std::size_t>(rows.Cols()) * iPlanes);
     // Rows in order and each from left to right: the order of the scatter.
     for (int y = 0; y < rows.Rows(); ++y) {
         rows.ComputeRow(y, vecRow.data());
-        ScatterRowAnyPlanes(imgDst.ptr<double>(0), vecRow.data(), strips.RowOffsets(y), rows.Cols(), iPlanes, y, lstIllegal);
+        ScatterRowAnyPlanes(imgDst.ptr<double>(0), vecRow.data(), offsets.RowOffsets(y), rows.Cols(), iPlanes, y, lstIllegal);
     }
+}
+
+void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
+                                  const CPlanarView& viewMap, CIllegalVectorList& lstIllegal)
+{
+    CV_Assert(viewMap.iRows == imgSrc.rows * iScale && viewMap.iCols == imgSrc.cols * iScale && viewMap.iPlanes == 2);
+    CFrameMapOffsets offsets;
+    offsets.Resolve(viewMap, static_cast<std::ptrdiff_t>(imgSrc.cols) * iScale * imgSrc.channels(), imgSrc.channels());
+    UpsampleBlurTransposeScatter(imgDst, imgSrc, imgKernel, iScale, offsets, lstIllegal);
 }
 
 }  // namespace NSysApply

@@ -7,6 +7,7 @@
 #define QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 
 #include "IllegalVector.h"
+#include "MapStrips.h"
 #include "PlanarView.h"
 
 #include <opencv2/core.hpp>
@@ -31,6 +32,14 @@ void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPl
 // bit for bit, with the same illegal entries in the same order.
 void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
                                   const CPlanarView& viewMap, CIllegalVectorList& lstIllegal);
+
+// The two above with the map already resolved (CFrameMapOffsets::Resolve with
+// the row step and channels of the continuous high-resolution images), so a
+// frame resolves its map once for both.
+void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets, const cv::Mat& imgKernel,
+                               int iScale);
+void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
+                                  const CFrameMapOffsets& offsets, CIllegalVectorList& lstIllegal);
 
 }  // namespace NSysApply
 
