@@ -19,14 +19,15 @@ void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWa
     const cv::Mat& imgX = args.imgX;
     const int iScale = args.iScale;
     warnings.assign(args.iFrames, CIllegalVectorList());
-    // Low-resolution scratch is per thread and sized before the region, so
-    // that workers only reuse it.
+    // Per-thread scratch (a low-resolution frame, a resolved map, a frame
+    // result) is allocated before the region, so that workers only reuse it.
     const int iThreads = FrameThreadCount(args.iFrames);
     std::vector<cv::Mat> vecLowRes(iThreads);
     for (cv::Mat& img : vecLowRes) img.create(imgX.rows / iScale, imgX.cols / iScale, imgX.type());
-    std::vector<CFrameMapOffsets> vecOffsets(iThreads);  // each thread's resolved map
+    std::vector<CFrameMapOffsets> vecOffsets(iThreads);
+    for (CFrameMapOffsets& offsets : vecOffsets) offsets.Reserve(imgX.total());
     CV_Assert(imgX.isContinuous());
-    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames);
+    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads);
     RunFramesInParallel(args.iFrames, [&](int k, int iThread) {
         cv::Mat& imgLowRes = vecLowRes[iThread];
         const cv::Mat& imgKernel = args.vecKernels[k];

@@ -6,14 +6,16 @@
 
 #include "TermAssembly.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace NSysApply {
 
-CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames)
+CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers)
     : m_imgAcc(imgAcc), m_dFactor(dFactor), m_vecReady(iFrames), m_vecDelivered(iFrames, 0)
 {
-    m_vecFree.reserve(iFrames);  // recycling never allocates
+    m_vecFree.reserve(std::max(iFrames, iBuffers));  // recycling never allocates
+    for (int i = 0; i < iBuffers; ++i) m_vecFree.emplace_back(imgAcc.rows, imgAcc.cols, imgAcc.type());
 }
 
 cv::Mat CFrameTermSum::TakeBuffer()

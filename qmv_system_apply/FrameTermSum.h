@@ -17,10 +17,12 @@ namespace NSysApply {
 class CFrameTermSum {
 public:
     // imgAcc = dFactor * r_k + imgAcc for k = 0..iFrames-1, in this order.
-    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames);
+    // iBuffers result buffers are allocated here, ahead of the frame loop.
+    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers);
 
-    // A buffer for one frame result: a recycled one, or a new one of the
-    // accumulator's size and type (may throw on allocation failure).
+    // A buffer for one frame result: a free one, or, when frames are delivered
+    // out of order faster than they are added, a new one of the accumulator's
+    // size and type (may throw on allocation failure).
     cv::Mat TakeBuffer();
 
     // Hands over frame k's result; adds it (and the frames after it that are

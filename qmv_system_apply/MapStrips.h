@@ -87,6 +87,9 @@ public:
     }
     const std::ptrdiff_t* RowOffsets(int y) const { return m_vecOffsets.data() + static_cast<std::size_t>(y) * m_iCols; }
 
+    // Gives the buffer room for a map of iEntries entries ahead of time.
+    void Reserve(std::size_t iEntries) { m_vecOffsets.reserve(iEntries); }
+
 private:
     int m_iCols = 0;
     std::vector<std::ptrdiff_t> m_vecOffsets;

@@ -120,7 +120,7 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
 
     for (const std::vector<int>& vecOrder : {std::vector<int>{5, 4, 3, 2, 1, 0}, std::vector<int>{1, 0, 3, 5, 2, 4}}) {
         cv::Mat imgAcc = imgStart.clone();
-        CFrameTermSum sum(imgAcc, 0.37, N);
+        CFrameTermSum sum(imgAcc, 0.37, N, 1);
         for (int k : vecOrder) {
             cv::Mat imgFrame = sum.TakeBuffer();
             vecFrames[k].copyTo(imgFrame);
@@ -131,7 +131,7 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     }
 
     cv::Mat imgAcc = imgStart.clone();  // delivered from parallel frames
-    CFrameTermSum sum(imgAcc, 0.37, N);
+    CFrameTermSum sum(imgAcc, 0.37, N, 2);
     RunFramesInParallel(N, [&](int k, int) {
         cv::Mat imgFrame = sum.TakeBuffer();
         vecFrames[k].copyTo(imgFrame);
