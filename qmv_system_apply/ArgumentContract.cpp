@@ -59,8 +59,10 @@ void CheckImageSizes(const COperatorArguments& args)
     }
 }
 
-// Frame k in the order kernel, weights, map; the reference frame's map is
-// never read, so only the conversion checks apply to it.
+// Frame k in the order kernel, weights, map. Empty weights for the first frame
+// switch the weighting off for every frame (as the weighting rule reads the
+// first frame's size), and then only the conversion checks apply to the other
+// frames' weights; likewise the reference frame's map, which is never read.
 void ReadFrame(const mxArray* pmxKers, const mxArray* pmxImgW, const mxArray* pmxMapB, int k, COperatorArguments& args)
 {
     const int iRows = args.imgX.rows, iCols = args.imgX.cols, iPlanes = args.imgX.channels();

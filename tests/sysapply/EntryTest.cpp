@@ -166,6 +166,18 @@ TEST(SysApplyEntry, UsageCountsAndAcceptedForms)
     EXPECT_EQ(complexImg.Run().sError, Faults()[1].sMessage);
 }
 
+TEST(SysApplyEntry, EmptyFirstWeightsSwitchTheWeightingOff)
+{
+    CCall ones;
+    for (CArrayPtr& w : ones.imgW) w = MakeDouble({H / S, W / S, P}, Filled(H * W * P / (S * S), 1.0));
+    CCall unweighted;
+    unweighted.imgW[0] = MakeDouble({0, 0});
+    unweighted.imgW[2] = MakeDouble({1, 1});  // not read once the weighting is off
+    const CCallResult expected = ones.Run(), result = unweighted.Run();
+    ASSERT_TRUE(expected.bOk && result.bOk) << expected.sError << result.sError;
+    EXPECT_EQ(Values(result.Output()), Values(expected.Output()));
+}
+
 // The stand-in's result against the computation it wraps on the same arrays.
 TEST(SysApplyEntry, ReturnsTheOperatorOfItsArguments)
 {
