@@ -74,13 +74,15 @@ void GreyColumn(const double* pR, const double* pG, const double* pB, unsigned c
 
 }  // namespace
 
-void ColourArrayToGrey(const double* pPlanes, int iHeight, int iWidth, cv::Mat& matGrey)
+void ColourArrayToGrey(const double* pPlanes, int iHeight, int iWidth, cv::Mat& matScratch,
+                       cv::Mat& matGrey)
 {
   const std::ptrdiff_t iPlane = static_cast<std::ptrdiff_t>(iHeight) * iWidth;
-  cv::Mat matGreyT(iWidth, iHeight, CV_8UC1);
+  matScratch.create(iWidth, iHeight, CV_8UC1);
+  matGrey.create(iHeight, iWidth, CV_8UC1);
   for (int x = 0; x < iWidth; ++x) {
     const double* pR = pPlanes + static_cast<std::ptrdiff_t>(x) * iHeight;
-    GreyColumn(pR, pR + iPlane, pR + 2 * iPlane, matGreyT.ptr<unsigned char>(x), iHeight);
+    GreyColumn(pR, pR + iPlane, pR + 2 * iPlane, matScratch.ptr<unsigned char>(x), iHeight);
   }
-  cv::transpose(matGreyT, matGrey);
+  cv::transpose(matScratch, matGrey);
 }

@@ -10,8 +10,8 @@
 #include "mex.h"
 
 #include "FailureText.h"
+#include "FlowToPlanes.h"
 #include "MotionField.h"
-#include "qmv_scatter_nearest/MxImageCopy.h"
 
 namespace {
 
@@ -74,16 +74,10 @@ mxArray* CreateFlowArray(mwSize nHeight, mwSize nWidth)
   return mxCreateNumericArray(3, aDims, mxDOUBLE_CLASS, mxREAL);
 }
 
-// dx to plane 1 and dy to plane 2, each float widened exactly; the flow matrix
-// is read in place through a library image that refers to its pixels.
-void CopyFlowToArray(const cv::Mat& matFlow, mxArray* pmxFlow)
+bool IsFlowOfSize(const cv::Mat& matFlow, mwSize nHeight, mwSize nWidth)
 {
-  if (matFlow.type() != CV_32FC2)
-    throw NException::LogicError("Error: qmv_motion_field failed, flow of unexpected type!");
-  CFlowField imgFlow;
-  imgFlow.Attach(const_cast<float*>(matFlow.ptr<float>()), matFlow.cols, matFlow.rows, 2,
-                 static_cast<qelMInt>(matFlow.step[0]));
-  img2mx(imgFlow, pmxFlow);  // refuses a flow of another size
+  return matFlow.type() == CV_32FC2 && static_cast<mwSize>(matFlow.rows) == nHeight &&
+         static_cast<mwSize>(matFlow.cols) == nWidth;
 }
 
 }  // namespace
@@ -105,9 +99,12 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
   {
     cv::Mat matFlow;
     sFailure = FailureText([&] { MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, matFlow); });
+    if (sFailure.empty() && ! IsFlowOfSize(matFlow, nHeight, nWidth))
+      sFailure = "Error: qmv_motion_field failed, the solver returned a flow of another size!";
     if (sFailure.empty()) {
       plhs[OUT_FLOW] = CreateFlowArray(nHeight, nWidth);
-      sFailure = FailureText([&] { CopyFlowToArray(matFlow, plhs[OUT_FLOW]); });
+      double* pFlow = mxGetPr(plhs[OUT_FLOW]);
+      sFailure = FailureText([&] { FlowToPlanes(matFlow, pFlow); });
     }
   }  // working images released before any error is raised
   if (! sFailure.empty())

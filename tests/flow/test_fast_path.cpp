@@ -1,6 +1,6 @@
 // The module's one-pass path (arrays straight to grey bytes, grey frames to
-// the solver) against the path through the library's colour images and Run:
-// the same bytes and the same flow, bit for bit.
+// the solver, flow straight into the result) against the path through the
+// library's images, Run and img2mx: the same bytes and values, bit for bit.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,8 +9,11 @@
 #include <random>
 #include <vector>
 
+#include "FlowToPlanes.h"
 #include "GreyFrame.h"
 #include "MotionField.h"
+#include "mex_standin.h"
+#include "qmv_scatter_nearest/MxImageCopy.h"
 #include "FlowTestImages.h"
 
 namespace {
@@ -68,8 +71,8 @@ TEST(ColourArrayToGrey, SameBytesAsLibraryColourImages)
     for (size_t i = 0; i < vPlanes.size(); i += 5)
       vPlanes[i] = aSpecial[(i / 5) % (sizeof(aSpecial) / sizeof(aSpecial[0]))];
 
-    cv::Mat matGrey;
-    ColourArrayToGrey(vPlanes.data(), iH, iW, matGrey);
+    cv::Mat matScratch, matGrey;
+    ColourArrayToGrey(vPlanes.data(), iH, iW, matScratch, matGrey);
     const cv::Mat matReference = ReferenceGrey(vPlanes, iH, iW);
     ASSERT_EQ(matGrey.type(), CV_8UC1);
     ASSERT_EQ(matGrey.size(), matReference.size());
@@ -103,6 +106,43 @@ TEST(MotionFieldFromArrays, SameFlowAsSolverRunOnColourImages)
   ASSERT_EQ(imgFlow.Height(), matFlow.rows);
   for (int y = 0; y < iH; ++y)
     ASSERT_EQ(std::memcmp(imgFlow.Row(y), matFlow.ptr(y), sizeof(float) * 2 * iW), 0) << "row " << y;
+}
+
+TEST(FlowToPlanes, SameValuesAsLibraryCopyIntoArray)
+{
+  std::mt19937 rng(9);
+  std::uniform_real_distribution<float> dist(-40.0f, 40.0f);
+  const int aSizes[][2] = {{1, 1}, {7, 3}, {8, 64}, {9, 130}, {388, 584}, {33, 1000}};
+  for (const auto& size : aSizes) {
+    const int iH = size[0], iW = size[1];
+    cv::Mat matWide(iH, iW + 3, CV_32FC2);  // a view with padded rows
+    for (int y = 0; y < iH; ++y)
+      for (int x = 0; x < iW + 3; ++x)
+        matWide.at<cv::Vec2f>(y, x) = cv::Vec2f(dist(rng), dist(rng));
+    const cv::Mat matFlow = matWide.colRange(0, iW);
+
+    std::vector<double> vPlanes(size_t(iH) * iW * 2, -1.0);
+    FlowToPlanes(matFlow, vPlanes.data());
+
+    NMexStandIn::CArrayPtr pmxReference = NMexStandIn::MakeDouble({size_t(iH), size_t(iW), 2});
+    CFlowField imgFlow;
+    imgFlow.Attach(const_cast<float*>(matFlow.ptr<float>()), iW, iH, 2, static_cast<qelMInt>(matFlow.step[0]));
+    img2mx(imgFlow, pmxReference.get());
+    EXPECT_EQ(vPlanes, NMexStandIn::Values(pmxReference.get())) << iH << " x " << iW;
+  }
+}
+
+TEST(FlowToPlanes, ResultDoesNotDependOnThreadCount)
+{
+  cv::Mat matFlow(50, 700, CV_32FC2);
+  cv::randu(matFlow, -5.0, 5.0);
+  std::vector<double> vMany(50 * 700 * 2), vOne(vMany.size());
+  FlowToPlanes(matFlow, vMany.data());
+  const int iThreads = cv::getNumThreads();
+  cv::setNumThreads(1);
+  FlowToPlanes(matFlow, vOne.data());
+  cv::setNumThreads(iThreads);
+  EXPECT_EQ(vMany, vOne);
 }
 
 }  // namespace
