@@ -38,13 +38,22 @@ void CFrameTermSum::Deliver(int iFrame, cv::Mat& imgFrame)
     m_vecDelivered[iFrame] = 1;
     if (m_bAdding) return;  // the adding thread will take it
     m_bAdding = true;
-    while (m_iNext < static_cast<int>(m_vecReady.size()) && m_vecDelivered[m_iNext]) {
-        cv::Mat imgDue = std::move(m_vecReady[m_iNext]);
+    const int iFrames = static_cast<int>(m_vecReady.size());
+    while (m_iNext < iFrames && m_vecDelivered[m_iNext]) {
+        // The frames due now, up to a few, are added in one pass.
+        cv::Mat pDue[MAX_FRAMES_PER_PASS];
+        const cv::Mat* ppDue[MAX_FRAMES_PER_PASS];
+        int iDue = 0;
+        while (iDue < MAX_FRAMES_PER_PASS && m_iNext + iDue < iFrames && m_vecDelivered[m_iNext + iDue]) {
+            pDue[iDue] = std::move(m_vecReady[m_iNext + iDue]);
+            ppDue[iDue] = &pDue[iDue];
+            ++iDue;
+        }
         lock.unlock();
-        AddFrameTerm(m_imgAcc, m_dFactor, imgDue);
+        AddFrameTerms(m_imgAcc, m_dFactor, ppDue, iDue);
         lock.lock();
-        ++m_iNext;
-        m_vecFree.push_back(std::move(imgDue));
+        m_iNext += iDue;
+        for (int i = 0; i < iDue; ++i) m_vecFree.push_back(std::move(pDue[i]));
     }
     m_bAdding = false;
 }

@@ -33,6 +33,8 @@ public:
     int FramesAdded() const { return m_iNext; }
 
 private:
+    static constexpr int MAX_FRAMES_PER_PASS = 4;
+
     cv::Mat& m_imgAcc;
     const double m_dFactor;
     std::mutex m_mutex;
