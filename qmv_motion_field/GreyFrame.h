@@ -18,8 +18,7 @@ inline unsigned char ComponentByte(double v)
 
 // pPlanes: H x W x 3 doubles, column-major (red, green, blue planes).
 // matGrey becomes H x W, CV_8UC1; matScratch (W x H, CV_8UC1) holds the
-// transposed frame. Neither is reallocated when it already has its size, so
-// a caller that prepares both can run this where nothing may throw.
+// transposed frame and can serve both frames of a pair.
 void ColourArrayToGrey(const double* pPlanes, int iHeight, int iWidth, cv::Mat& matScratch,
                        cv::Mat& matGrey);
 

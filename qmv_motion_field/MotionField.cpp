@@ -2,8 +2,6 @@
 // and the Farneback run with the module's parameters.
 #include "MotionField.h"
 
-#include <opencv2/core/utility.hpp>
-
 #include "GreyFrame.h"
 
 sr::COpticalFlow_Farneback MakeModuleSolver()
@@ -23,20 +21,10 @@ sr::COpticalFlow_Farneback MakeModuleSolver()
 void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth,
                            cv::Mat& matFlow)
 {
-  // The solver itself runs on one core; the two frames are independent, so
-  // their conversions use a second core where there is one. Every buffer is
-  // allocated here first, so nothing inside the parallel part can throw.
-  const double* apPlanes[2] = {pPlanes1, pPlanes2};
-  cv::Mat amatGrey[2], amatScratch[2];
-  for (int i = 0; i < 2; ++i) {
-    amatScratch[i].create(iWidth, iHeight, CV_8UC1);
-    amatGrey[i].create(iHeight, iWidth, CV_8UC1);
-  }
-  cv::parallel_for_(cv::Range(0, 2), [&](const cv::Range& range) {
-    for (int i = range.start; i < range.end; ++i)
-      ColourArrayToGrey(apPlanes[i], iHeight, iWidth, amatScratch[i], amatGrey[i]);
-  });
-  MakeModuleSolver().RunOnGrey(amatGrey[0], amatGrey[1], matFlow);
+  cv::Mat matScratch, matGrey1, matGrey2;
+  ColourArrayToGrey(pPlanes1, iHeight, iWidth, matScratch, matGrey1);
+  ColourArrayToGrey(pPlanes2, iHeight, iWidth, matScratch, matGrey2);
+  MakeModuleSolver().RunOnGrey(matGrey1, matGrey2, matFlow);
 }
 
 void EstimateMotionField(const CColourFrame& imgFrame1, const CColourFrame& imgFrame2,

@@ -132,17 +132,4 @@ TEST(FlowToPlanes, SameValuesAsLibraryCopyIntoArray)
   }
 }
 
-TEST(FlowToPlanes, ResultDoesNotDependOnThreadCount)
-{
-  cv::Mat matFlow(50, 700, CV_32FC2);
-  cv::randu(matFlow, -5.0, 5.0);
-  std::vector<double> vMany(50 * 700 * 2), vOne(vMany.size());
-  FlowToPlanes(matFlow, vMany.data());
-  const int iThreads = cv::getNumThreads();
-  cv::setNumThreads(1);
-  FlowToPlanes(matFlow, vOne.data());
-  cv::setNumThreads(iThreads);
-  EXPECT_EQ(vMany, vOne);
-}
-
 }  // namespace
