@@ -4,6 +4,7 @@
 // before any array is read beyond its end.
 #include "ArgumentContract.h"
 
+#include "LargeBuffers.h"
 #include "MatConversion.h"
 
 #include <climits>
@@ -146,6 +147,7 @@ void ReadOperatorArguments(int nlhs, int nrhs, const mxArray* prhs[], COperatorA
     CheckCellLength(pmxFields[F_MAPB], "vecMapB", args.iFrames);
 
     mx2view(pmxFields[F_WS], args.viewW);
+    args.imgX.allocator = LargeMatAllocator();
     mx2cv(pmxImg, args.imgX);
     CheckImageSizes(args);
 

@@ -4,6 +4,7 @@
 // is left behind.
 #include "FrameTermSum.h"
 
+#include "LargeBuffers.h"
 #include "TermAssembly.h"
 
 #include <algorithm>
@@ -15,7 +16,7 @@ CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int i
     : m_imgAcc(imgAcc), m_dFactor(dFactor), m_vecReady(iFrames), m_vecDelivered(iFrames, 0)
 {
     m_vecFree.reserve(std::max(iFrames, iBuffers));  // recycling never allocates
-    for (int i = 0; i < iBuffers; ++i) m_vecFree.emplace_back(imgAcc.rows, imgAcc.cols, imgAcc.type());
+    for (int i = 0; i < iBuffers; ++i) m_vecFree.push_back(NewBuffer());
 }
 
 cv::Mat CFrameTermSum::TakeBuffer()
@@ -28,7 +29,15 @@ cv::Mat CFrameTermSum::TakeBuffer()
             return img;
         }
     }
-    return cv::Mat(m_imgAcc.rows, m_imgAcc.cols, m_imgAcc.type());
+    return NewBuffer();
+}
+
+cv::Mat CFrameTermSum::NewBuffer() const
+{
+    cv::Mat img;
+    img.allocator = LargeMatAllocator();
+    img.create(m_imgAcc.rows, m_imgAcc.cols, m_imgAcc.type());
+    return img;
 }
 
 void CFrameTermSum::Deliver(int iFrame, cv::Mat& imgFrame)

@@ -35,6 +35,8 @@ public:
 private:
     static constexpr int MAX_FRAMES_PER_PASS = 4;
 
+    cv::Mat NewBuffer() const;
+
     cv::Mat& m_imgAcc;
     const double m_dFactor;
     std::mutex m_mutex;

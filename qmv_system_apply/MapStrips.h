@@ -6,11 +6,13 @@
 #define QMV_SYSAPPLY_MAP_STRIPS_H
 
 #include "IllegalVector.h"
+#include "LargeBuffers.h"
 #include "MapPixel.h"
 #include "PlanarView.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 namespace NSysApply {
@@ -76,23 +78,30 @@ public:
         const CPlanarMapReader reader(viewMap);
         const int iRows = reader.Rows();
         m_iCols = reader.Cols();
-        m_vecOffsets.resize(static_cast<std::size_t>(iRows) * m_iCols);
+        Reserve(static_cast<std::size_t>(iRows) * m_iCols);
+        std::ptrdiff_t* pOffsets = m_pOffsets.get();
         constexpr int BLOCK_ROWS = 64;
         for (int y0 = 0; y0 < iRows; y0 += BLOCK_ROWS) {
             reader.ForEachInRows(y0, std::min(y0 + BLOCK_ROWS, iRows), [&](int y, int x, double dMapX, double dMapY) {
-                m_vecOffsets[static_cast<std::size_t>(y) * m_iCols + x] =
-                    EntryOffset(dMapX, dMapY, m_iCols, iRows, iRowStep, iPlanes);
+                pOffsets[static_cast<std::size_t>(y) * m_iCols + x] = EntryOffset(dMapX, dMapY, m_iCols, iRows, iRowStep, iPlanes);
             });
         }
     }
-    const std::ptrdiff_t* RowOffsets(int y) const { return m_vecOffsets.data() + static_cast<std::size_t>(y) * m_iCols; }
+
+    const std::ptrdiff_t* RowOffsets(int y) const { return m_pOffsets.get() + static_cast<std::size_t>(y) * m_iCols; }
 
     // Gives the buffer room for a map of iEntries entries ahead of time.
-    void Reserve(std::size_t iEntries) { m_vecOffsets.reserve(iEntries); }
+    void Reserve(std::size_t iEntries)
+    {
+        if (iEntries <= m_iCapacity) return;
+        m_pOffsets.reset(static_cast<std::ptrdiff_t*>(AllocateLarge(iEntries * sizeof(std::ptrdiff_t))));
+        m_iCapacity = iEntries;
+    }
 
 private:
     int m_iCols = 0;
-    std::vector<std::ptrdiff_t> m_vecOffsets;
+    std::size_t m_iCapacity = 0;
+    std::unique_ptr<std::ptrdiff_t, CFreeLarge> m_pOffsets;
 };
 
 // pOut[x] = pSrc[offset x] (P values each), 0 for an illegal entry.

@@ -4,6 +4,7 @@
 #include "SystemOperator.h"
 
 #include "FrameOperatorLoop.h"
+#include "LargeBuffers.h"
 #include "MatConversion.h"
 #include "TermAssembly.h"
 #include "WeightedDifferenceTerm.h"
@@ -24,6 +25,8 @@ void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFr
 {
     // R(x) does not depend on the frames; forming eta * R(x) first lets the
     // frame loop add each frame term as soon as it is its turn.
+    imgResult.release();
+    imgResult.allocator = LargeMatAllocator();
     ScaledWeightedDifferenceTerm(imgResult, args.imgX, args.viewW, args.dEta);
     FrameOperatorLoop(args, imgResult, warnings);
 }
