@@ -74,17 +74,20 @@ std::vector<size_t> DecodeDims(CByteSource& src) {
 
 std::vector<size_t> PerturbDims(CByteSource& src, std::vector<size_t> vDims) {
   while (vDims.size() < 2) vDims.push_back(1);
-  switch (src.Pick(11)) {
+  const size_t iKind = src.Pick(12);
+  const size_t iAxis = src.Pick(vDims.size());
+  switch (iKind) {
     case 0: std::swap(vDims[0], vDims[1]); break;
-    case 1: ++vDims[0]; break;
-    case 2: --vDims[1]; break;
-    case 3: vDims.resize(2); break;
-    case 4: vDims.resize(3, 1); vDims[2] = 0; break;
-    case 5: vDims.resize(3, 1); vDims.push_back(2); break;
-    case 6: vDims.resize(3, 1); ++vDims[2]; break;
-    case 7: vDims = {0, 0}; break;
-    case 8: vDims[src.Pick(vDims.size())] = 0; break;
+    case 1: ++vDims[iAxis]; break;
+    case 2: vDims[iAxis] = vDims[iAxis] ? vDims[iAxis] - 1 : 0; break;
+    case 3: vDims[iAxis] /= 2; break;
+    case 4: vDims[iAxis] *= 2; break;
+    case 5: vDims.resize(2); break;
+    case 6: vDims.resize(3, 1); vDims[2] = 0; break;
+    case 7: vDims.resize(3, 1); vDims.push_back(2); break;
+    case 8: vDims = {0, 0}; break;
     case 9: vDims[0] = kHugeExtents[src.Pick(5)]; vDims[1] = 0; break;
+    case 10: vDims[1] = kHugeExtents[src.Pick(5)]; vDims[0] = 0; break;
     default: return DecodeDims(src);
   }
   CapElements(src, vDims);
