@@ -28,6 +28,18 @@ void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<doub
 // Nearest pixel index of the 0-based coordinate v within [0, iSize - 1]:
 // floor(v + 0.5), clamped in floating point so that no coordinate, however
 // far, meets an out-of-range integer conversion. v must be finite.
-qelMInt NearestClamped(double v, qelMInt iSize);
+inline qelMInt NearestClamped(double v, qelMInt iSize)
+{
+    // floor(d) < 0 exactly when d < 0, and floor(d) >= iSize exactly when
+    // d >= iSize; in between, truncation is floor and needs no library call.
+    const double d = v + 0.5;
+    if (d < 0.0) {
+        return 0;
+    }
+    if (d >= iSize) {
+        return iSize - 1;
+    }
+    return static_cast<qelMInt>(d);
+}
 
 #endif // QMV_SCATTER_NEAREST_SCATTERNEAREST_H

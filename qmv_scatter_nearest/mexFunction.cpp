@@ -1,10 +1,12 @@
 // qmv_scatter_nearest: imgWarped = qmv_scatter_nearest(img, imgMap), the
 // transpose of a nearest-neighbour remap. Holds the entry, which checks the
-// arguments and converts between MATLAB arrays and library images, and the
-// scatter itself, which knows no host.
+// arguments and scatters straight between the arrays, and the scatter on
+// library images with its array copies, which the tests hold the entry's
+// path against.
 #include "mex.h"
 
 #include "MxImageCopy.h"
+#include "ScatterArrays.h"
 #include "ScatterNearest.h"
 
 #include "QELLib/NException.h"
@@ -16,20 +18,6 @@
 #include <limits>
 #include <string>
 #include <vector>
-
-qelMInt NearestClamped(double v, qelMInt iSize)
-{
-    // floor(d) < 0 exactly when d < 0, and floor(d) >= iSize exactly when
-    // d >= iSize; in between, truncation is floor and needs no library call.
-    const double d = v + 0.5;
-    if (d < 0.0) {
-        return 0;
-    }
-    if (d >= iSize) {
-        return iSize - 1;
-    }
-    return static_cast<qelMInt>(d);
-}
 
 namespace {
 
@@ -115,15 +103,55 @@ void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<doub
 
 namespace {
 
-enum { IN_IMG, IN_MAP, NUM_IN };
-enum { OUT_WARPED, NUM_OUT };
-
-// Geometry of img, validated so that every value fits the library's images.
+// Geometry of img, which the entry has checked to fit the library's images.
 struct CGeometry {
     qelMInt iWidth;
     qelMInt iHeight;
     qelMInt iChannels;
 };
+
+CGeometry ImageGeometry(const mxArray* pmxImg)
+{
+    const mwSize* pDims = mxGetDimensions(pmxImg);
+    CGeometry geo;
+    geo.iHeight = static_cast<qelMInt>(pDims[0]);
+    geo.iWidth = static_cast<qelMInt>(pDims[1]);
+    geo.iChannels = mxGetNumberOfDimensions(pmxImg) == 3 ? static_cast<qelMInt>(pDims[2]) : 1;
+    return geo;
+}
+
+// The map as 0-based target coordinates: plane 1 (columns) into x, plane 2
+// (rows) into y, 1.0 subtracted in the same pass as the copy.
+void FillMapImage(const mxArray* pmxMap, CMapImage& imgMap)
+{
+    NMxImageCopy::CopyColumnMajorToImage(mxGetPr(pmxMap), imgMap,
+                                         [](double v) { return v - 1.0; });
+}
+
+} // namespace
+
+// Working images live only inside this function, so they are released
+// before the caller reports anything through the host.
+void ScatterArraysByImages(const mxArray* pmxImg, const mxArray* pmxMap, mxArray* pmxWarped,
+                           std::vector<CIllegalVector>& vIllegal)
+{
+    const CGeometry geo = ImageGeometry(pmxImg);
+    NImage::CImage<double> imgSrc;
+    NImage::CImage<double> imgOut;
+    CMapImage imgMap;
+    imgSrc.Create(geo.iWidth, geo.iHeight, geo.iChannels, 16);
+    imgOut.Create(geo.iWidth, geo.iHeight, geo.iChannels, 16);
+    imgMap.Create(geo.iWidth, geo.iHeight, CMapImage::ChannelNum, 16);
+    mx2img(pmxImg, imgSrc);
+    FillMapImage(pmxMap, imgMap);
+    ScatterNearest(imgOut, imgSrc, imgMap, vIllegal);
+    img2mx(imgOut, pmxWarped);
+}
+
+namespace {
+
+enum { IN_IMG, IN_MAP, NUM_IN };
+enum { OUT_WARPED, NUM_OUT };
 
 bool FitsImageSize(mwSize n)
 {
@@ -172,42 +200,6 @@ const char* CheckArguments(int nlhs, int nrhs, const mxArray* prhs[])
     return nullptr;
 }
 
-CGeometry ImageGeometry(const mxArray* pmxImg)
-{
-    const mwSize* pDims = mxGetDimensions(pmxImg);
-    CGeometry geo;
-    geo.iHeight = static_cast<qelMInt>(pDims[0]);
-    geo.iWidth = static_cast<qelMInt>(pDims[1]);
-    geo.iChannels = mxGetNumberOfDimensions(pmxImg) == 3 ? static_cast<qelMInt>(pDims[2]) : 1;
-    return geo;
-}
-
-// The map as 0-based target coordinates: plane 1 (columns) into x, plane 2
-// (rows) into y, 1.0 subtracted in the same pass as the copy.
-void FillMapImage(const mxArray* pmxMap, CMapImage& imgMap)
-{
-    NMxImageCopy::CopyColumnMajorToImage(mxGetPr(pmxMap), imgMap,
-                                         [](double v) { return v - 1.0; });
-}
-
-// Working images live only inside this function, so they are released
-// before the entry reports anything through the host.
-void ComputeWarped(const mxArray* pmxImg, const mxArray* pmxMap, mxArray* pmxWarped,
-                   std::vector<CIllegalVector>& vIllegal)
-{
-    const CGeometry geo = ImageGeometry(pmxImg);
-    NImage::CImage<double> imgSrc;
-    NImage::CImage<double> imgOut;
-    CMapImage imgMap;
-    imgSrc.Create(geo.iWidth, geo.iHeight, geo.iChannels, 16);
-    imgOut.Create(geo.iWidth, geo.iHeight, geo.iChannels, 16);
-    imgMap.Create(geo.iWidth, geo.iHeight, CMapImage::ChannelNum, 16);
-    mx2img(pmxImg, imgSrc);
-    FillMapImage(pmxMap, imgMap);
-    ScatterNearest(imgOut, imgSrc, imgMap, vIllegal);
-    img2mx(imgOut, pmxWarped);
-}
-
 } // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
@@ -227,7 +219,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     std::string sError;
     std::vector<CIllegalVector> vIllegal;
     try {
-        ComputeWarped(pmxImg, prhs[IN_MAP], plhs[OUT_WARPED], vIllegal);
+        ScatterArraysInPlace(pmxImg, prhs[IN_MAP], plhs[OUT_WARPED], vIllegal);
     } catch (const std::exception& e) {
         bFailed = true;
         sError = e.what();
