@@ -3,19 +3,26 @@
 
 FUZZ_BUILD=${QMV_FUZZ_BUILD:-build-fuzz}
 
-# Configures and builds every fuzz target that exists; prints their module names.
+# Configures and builds every fuzz target that exists; prints the module names
+# of those that built. A target that fails to build is reported on the error
+# stream, named in FUZZ_BUILD_FAILED (a file), and left out.
 fuzz_build_targets() {
   CC=clang CXX=clang++ cmake -S . -B "$FUZZ_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQMV_FUZZ=ON -DQMV_SANITIZE=address,undefined -DQMV_BUILD_BENCH=OFF >/dev/null
-  local targets
+  local targets t
   targets=$(cmake --build "$FUZZ_BUILD" --target help | grep -oE '\bfuzz_[a-z_]+\b' | sort -u)
   [ -n "$targets" ] || { echo "no fuzz targets: no module is built" >&2; return 1; }
-  # shellcheck disable=SC2086
-  if ! cmake --build "$FUZZ_BUILD" -j"$(nproc)" --target $targets >"$FUZZ_BUILD/fuzz-build.log" 2>&1; then
-    cat "$FUZZ_BUILD/fuzz-build.log" >&2
-    return 1
-  fi
-  for t in $targets; do echo "${t#fuzz_}"; done
+  FUZZ_BUILD_FAILED=$FUZZ_BUILD/fuzz-build-failed
+  : >"$FUZZ_BUILD_FAILED"
+  for t in $targets; do
+    if cmake --build "$FUZZ_BUILD" -j"$(nproc)" --target "$t" >"$FUZZ_BUILD/$t-build.log" 2>&1; then
+      echo "${t#fuzz_}"
+    else
+      echo "fuzz ${t#fuzz_}: BUILD FAILED" >&2
+      grep -E 'error|Error' "$FUZZ_BUILD/$t-build.log" | head -20 >&2
+      echo "${t#fuzz_}" >>"$FUZZ_BUILD_FAILED"
+    fi
+  done
 }
 
 # fuzz_run <module> <seconds> <work dir>: runs the target from the seed corpus
