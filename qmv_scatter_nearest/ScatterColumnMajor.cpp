@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <new>
 #include <vector>
 
 using NColumnMajorRows::CPlaneShape;
@@ -24,14 +25,16 @@ using NColumnMajorRows::CRowSpan;
 
 namespace {
 
-// Rows per band: four cache lines of each map and source column.
-constexpr qelMInt kBandRows = 32;
+// Rows per band: eight cache lines of each map and source column, read
+// from one memory page.
+constexpr qelMInt kBandRows = 64;
 // A band's targets go through a window when they lie within this many
 // bands' worth of rows.
 constexpr qelMInt kWindowBands = 2;
 // How many additions ahead a target is prefetched: random targets miss the
-// cache, and the band's targets are known before the additions start.
-constexpr std::ptrdiff_t kAhead = 16;
+// cache, often down to memory, and the band's targets are known before the
+// additions start.
+constexpr std::ptrdiff_t kAhead = 64;
 // Offset of a source pixel whose map vector is not finite.
 constexpr std::ptrdiff_t kNoTarget = -1;
 
@@ -290,6 +293,10 @@ void ScatterArraysInPlace(const mxArray* pmxImg, const mxArray* pmxMap, mxArray*
     if (mxGetNumberOfElements(pmxWarped) != mxGetNumberOfElements(pmxImg)) {
         throw NException::LogicError("Error: output and image sizes differ!");
     }
-    ScatterNearestColumnMajor(mxGetPr(pmxImg), mxGetPr(pmxMap), mxGetPr(pmxWarped), iWidth,
-                              iHeight, iChannels, vIllegal);
+    try {
+        ScatterNearestColumnMajor(mxGetPr(pmxImg), mxGetPr(pmxMap), mxGetPr(pmxWarped), iWidth,
+                                  iHeight, iChannels, vIllegal);
+    } catch (const std::bad_alloc&) {
+        throw NException::BadAlloc("Error: qmv_scatter_nearest failed, out of memory!");
+    }
 }
