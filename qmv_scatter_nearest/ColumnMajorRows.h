@@ -11,6 +11,7 @@
 
 #include "QELLib/NImage.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace NColumnMajorRows {
@@ -54,14 +55,16 @@ inline void PrefetchColumnAhead(const double* pPlane, const CPlaneShape& shape,
     }
     const double* pCol =
         pPlane + static_cast<std::ptrdiff_t>(x + kPrefetchColumns) * shape.iHeight + span.y0;
-    for (qelMInt i = 0; i < span.iRows; i += 8) {
+    // One address per cache line of the run, and its last element, which
+    // lies on one more line when the run does not start on a line.
+    for (qelMInt i = 0; i < span.iRows + 8; i += 8) {
+        const double* p = pCol + std::min(i, span.iRows - 1);
         if (bForWrite) {
-            __builtin_prefetch(pCol + i, 1);
+            __builtin_prefetch(p, 1);
         } else {
-            __builtin_prefetch(pCol + i, 0);
+            __builtin_prefetch(p, 0);
         }
     }
-    __builtin_prefetch(pCol + span.iRows - 1, bForWrite ? 1 : 0);
 #else
     static_cast<void>(pPlane);
     static_cast<void>(shape);

@@ -109,12 +109,12 @@ struct CBandBuffers {
     std::vector<double> vWindow;         // one plane of the window's output rows
 };
 
-// Nearest index within [0, iSize - 1] of the 0-based coordinate v: the
-// value of NearestClamped, computed without branches so that a run of
-// coordinates can be handled in vector registers. Clamping v + 0.5 to
-// [0, iSize - 1] before truncating equals flooring and clamping after; a
-// non-finite v gives some index in range (the caller drops it), never an
-// out-of-range conversion: std::max(0.0, NaN) is 0.0.
+// Nearest index within [0, dLast] of the 0-based coordinate v: the value of
+// NearestClamped(v, dLast + 1), computed with min/max instead of branches,
+// which random maps would mispredict. Clamping v + 0.5 to [0, dLast] before
+// truncating equals flooring and clamping after; a non-finite v gives some
+// index in range (the caller drops it), never an out-of-range conversion:
+// std::max(0.0, NaN) is 0.0.
 qelMInt NearestInRange(double v, double dLast)
 {
     return static_cast<qelMInt>(std::min(dLast, std::max(0.0, v + 0.5)));
@@ -126,7 +126,8 @@ qelMInt NearestInRange(double v, double dLast)
 CTargetRows FindBandTargets(const double* pMap, const CPlaneShape& shape, const CRowSpan& span,
                             std::ptrdiff_t iPitch, CTarget* pTargets)
 {
-    qelMInt yMin = shape.iHeight, yMax = -1, iLegal = 0;
+    qelMInt yMin = shape.iHeight, yMax = -1;
+    bool bIllegal = false;
     const double dLastX = shape.iWidth - 1.0, dLastY = shape.iHeight - 1.0;
     const double* pRowPlane = pMap + shape.Elements();
     for (qelMInt x = 0; x < shape.iWidth; ++x) {
@@ -144,10 +145,10 @@ CTargetRows FindBandTargets(const double* pMap, const CPlaneShape& shape, const 
             pTarget[i] = CTarget{bLegal ? NearestInRange(vx, dLastX) : -1, ty};
             yMin = std::min(yMin, bLegal ? ty : shape.iHeight);
             yMax = std::max(yMax, bLegal ? ty : -1);
-            iLegal += bLegal;
+            bIllegal |= !bLegal;
         }
     }
-    return CTargetRows{yMin, yMax, iLegal < static_cast<qelMInt>(span.iRows) * shape.iWidth};
+    return CTargetRows{yMin, yMax, bIllegal};
 }
 
 // The span's non-finite vectors, in visiting order.
