@@ -25,9 +25,13 @@ using NColumnMajorRows::CRowSpan;
 
 namespace {
 
-// Rows per band: eight cache lines of each map and source column, read
-// from one memory page.
-constexpr qelMInt kBandRows = 64;
+// Rows per band: up to eight cache lines of each map and source column, read
+// from one memory page, and at least one; within that range as many as keep
+// one plane of the band within kBandBytes, so that the band's buffers stay
+// near the processor's second-level cache for wide images too.
+constexpr qelMInt kMaxBandRows = 64;
+constexpr qelMInt kMinBandRows = 8;
+constexpr std::ptrdiff_t kBandBytes = std::ptrdiff_t(256) << 10;
 // A band's targets go through a window when they lie within this many
 // bands' worth of rows.
 constexpr qelMInt kWindowBands = 2;
@@ -37,6 +41,15 @@ constexpr qelMInt kWindowBands = 2;
 constexpr std::ptrdiff_t kAhead = 64;
 // Offset of a source pixel whose map vector is not finite.
 constexpr std::ptrdiff_t kNoTarget = -1;
+
+// Rows per band for images of iWidth columns, a multiple of kMinBandRows.
+qelMInt BandRows(qelMInt iWidth)
+{
+    const std::ptrdiff_t iRows = kBandBytes / (static_cast<std::ptrdiff_t>(iWidth) * 8);
+    return static_cast<qelMInt>(
+        std::max<std::ptrdiff_t>(kMinBandRows, std::min<std::ptrdiff_t>(kMaxBandRows, iRows)) /
+        kMinBandRows * kMinBandRows);
+}
 
 // Target pixel of a source pixel; x < 0 for a non-finite map vector.
 struct CTarget {
@@ -257,7 +270,7 @@ void ScatterNearestColumnMajor(const double* pSrc, const double* pMap, double* p
                                std::vector<CIllegalVector>& vIllegal)
 {
     const CPlaneShape shape{iWidth, iHeight};
-    const qelMInt iBandRows = std::min(kBandRows, iHeight);
+    const qelMInt iBandRows = std::min(BandRows(iWidth), iHeight);
     const qelMInt iWindowRows = std::min(kWindowBands * iBandRows, iHeight);
     CBandBuffers buf(iWidth, iBandRows, iWindowRows);
     CTouchedRows touched(iHeight);

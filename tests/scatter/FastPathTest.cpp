@@ -162,6 +162,8 @@ void ExpectSamePaths(const CShape& s, const FCoordinate& fnCoord, unsigned iSeed
 const CShape kShapes[] = {
     {512, 40, 3}, // height a multiple of 512: every row of a column-major plane in one cache set
     {512, 40, 0}, {37, 53, 3}, {70, 29, 0}, {33, 1, 2}, {1, 77, 0}, {5, 9, 4}, {1, 1, 0},
+    {30, 1300, 0}, // wide: bands of fewer rows, the last one short
+    {20, 5000, 2},
 };
 
 TEST(ScatterFastPath, SpreadTargetsMatchTheImagePathBitForBit)
