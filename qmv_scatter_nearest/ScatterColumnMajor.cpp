@@ -25,10 +25,10 @@ using NColumnMajorRows::CRowSpan;
 
 namespace {
 
-// Rows per band: up to eight cache lines of each map and source column, read
-// from one memory page, and at least one; within that range as many as keep
-// one plane of the band within kBandBytes, so that the band's buffers stay
-// near the processor's second-level cache for wide images too.
+// Rows per band: from one to eight cache lines of each map and source
+// column; within that range as many as keep one plane of the band within
+// kBandBytes, so that the band's buffers stay near the processor's
+// second-level cache for wide images too.
 constexpr qelMInt kMaxBandRows = 64;
 constexpr qelMInt kMinBandRows = 8;
 constexpr std::ptrdiff_t kBandBytes = std::ptrdiff_t(256) << 10;
@@ -79,11 +79,6 @@ public:
     explicit CTouchedRows(qelMInt iHeight) : m_vTouched(static_cast<size_t>(iHeight), 0) {}
 
     void Mark(qelMInt y) { m_vTouched[static_cast<size_t>(y)] = 1; }
-
-    void Mark(const CRowSpan& span)
-    {
-        std::fill_n(m_vTouched.begin() + span.y0, span.iRows, char(1));
-    }
 
     // The smallest span within span that holds every touched row (empty,
     // iRows = 0, when none is touched).
