@@ -148,7 +148,7 @@ CTargetRows FindBandTargets(const double* pMap, const CPlaneShape& shape, const 
         for (qelMInt i = 0; i < span.iRows; ++i) {
             const double vx = pX[i] - 1.0;
             const double vy = pY[i] - 1.0;
-            const bool bLegal = std::isfinite(vx) & std::isfinite(vy);
+            const bool bLegal = std::isfinite(vx) && std::isfinite(vy);
             const qelMInt ty = NearestInRange(vy, dLastY);
             pTarget[i] = CTarget{bLegal ? NearestInRange(vx, dLastX) : -1, ty};
             yMin = std::min(yMin, bLegal ? ty : shape.iHeight);
