@@ -156,7 +156,7 @@ if ischar(src)
 elseif iscell(src)
   frames = src;
   for i = 1:numel(frames)
-    frames{i} = to_unit(frames{i});
+    frames{i} = sr_to_unit(frames{i});
   end
 else
   error('demo_superres: ''frames'' must be a folder name or a cell array of images');
@@ -212,18 +212,9 @@ function img = read_image(file)
 if ~isempty(cmap)
   img = ind2rgb(img, cmap);
 end
-img = to_unit(img);
+img = sr_to_unit(img);
 end
 
-function img = to_unit(img)
-if isa(img, 'uint8')
-  img = double(img) / 255;
-elseif isa(img, 'uint16')
-  img = double(img) / 65535;
-else
-  img = double(img);
-end
-end
 
 function truth = crop_truth(truth, side, s)
 [h, w, ~] = size(truth);

@@ -191,7 +191,7 @@ for k = 1:N
   elseif ~isequal(sz, [size(f, 1), size(f, 2), size(f, 3)])
     input_error(sprintf('frame %d differs in size from frame 1', k));
   end
-  f = to_double(f);
+  f = sr_to_unit(f);
   if any(~isfinite(f(:)))
     input_error(sprintf('frame %d holds NaN or Inf values', k));
   end
@@ -309,15 +309,6 @@ end
 x = double(x);
 end
 
-function img = to_double(img)
-if isa(img, 'uint8')
-  img = double(img) / 255;
-elseif isa(img, 'uint16')
-  img = double(img) / 65535;
-else
-  img = double(img);
-end
-end
 
 function input_error(msg)
 error('sr_reconstruct:input', 'sr_reconstruct: %s', msg);

@@ -25,7 +25,7 @@ end
 if ~isscalar(s) || ~isreal(s) || s < 1 || s ~= round(s)
   error('sr_upscale_bicubic: s must be a positive integer');
 end
-img = to_double(img);
+img = sr_to_unit(img);
 [h, w, p] = size(img);
 Ry = interp_matrix(h, s);
 Rx = interp_matrix(w, s);
@@ -58,12 +58,3 @@ wt(near) = (a + 2) * d(near) .^ 3 - (a + 3) * d(near) .^ 2 + 1;
 wt(far) = a * d(far) .^ 3 - 5 * a * d(far) .^ 2 + 8 * a * d(far) - 4 * a;
 end
 
-function img = to_double(img)
-if isa(img, 'uint8')
-  img = double(img) / 255;
-elseif isa(img, 'uint16')
-  img = double(img) / 65535;
-else
-  img = double(img);
-end
-end
