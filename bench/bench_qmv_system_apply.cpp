@@ -37,18 +37,6 @@ int RunCount()
     return std::max(pRuns ? std::atoi(pRuns) : 7, 5);
 }
 
-// Fills an array of the given size from fn(y, x, c) (0-based) in MATLAB order.
-template <class TFn>
-CArrayPtr Filled(int iRows, int iCols, int iPlanes, const TFn& fn)
-{
-    std::vector<double> v(static_cast<size_t>(iRows) * iCols * iPlanes);
-    size_t i = 0;
-    for (int c = 0; c < iPlanes; ++c)
-        for (int x = 0; x < iCols; ++x)
-            for (int y = 0; y < iRows; ++y) v[i++] = fn(y, x, c);
-    return MakeDouble({size_t(iRows), size_t(iCols), size_t(iPlanes)}, v);
-}
-
 // Inputs shaped like a reconstruction's: frame 1 is the reference, the others
 // move by sub-pixel shifts and small rotations with jitter (so some entries
 // leave the image and clamp), Gaussian kernels, positive weights.
@@ -60,18 +48,18 @@ CProblem MakeProblem(int iSize, int iScale, int iKernel)
 {
     cv::RNG rng(42);
     CProblem pr;
-    pr.imgI = Filled(iSize, iSize, P, [&](int, int, int) { return rng.uniform(0.0, 1.0); });
+    pr.imgI = MakeDoubleFrom(iSize, iSize, P, [&](int, int, int) { return rng.uniform(0.0, 1.0); });
     std::vector<CArrayPtr> kers, weights, maps;
     const double dCentre = (iSize - 1) / 2.0;
     for (int k = 0; k < N; ++k) {
         const double dSigma = (0.6 + 0.4 * rng.uniform(0.0, 1.0)) * iKernel / 4.0;
         const int r = iKernel / 2;
-        kers.push_back(Filled(iKernel, iKernel, 1, [&](int i, int j, int) {
+        kers.push_back(MakeDoubleFrom(iKernel, iKernel, 1, [&](int i, int j, int) {
             return std::exp(-((i - r) * (i - r) + (j - r) * (j - r)) / (2 * dSigma * dSigma));
         }));
-        weights.push_back(Filled(iSize / iScale, iSize / iScale, P, [&](int, int, int) { return 0.2 + 0.8 * rng.uniform(0.0, 1.0); }));
+        weights.push_back(MakeDoubleFrom(iSize / iScale, iSize / iScale, P, [&](int, int, int) { return 0.2 + 0.8 * rng.uniform(0.0, 1.0); }));
         const double a = 0.01 * rng.gaussian(1.0), dx = rng.uniform(-3.0, 3.0), dy = rng.uniform(-3.0, 3.0);
-        maps.push_back(Filled(iSize, iSize, 2, [&](int y, int x, int c) {
+        maps.push_back(MakeDoubleFrom(iSize, iSize, 2, [&](int y, int x, int c) {
             const double u = x - dCentre, v = y - dCentre;
             return 1 + (c == 0 ? dCentre + std::cos(a) * u - std::sin(a) * v + dx : dCentre + std::sin(a) * u + std::cos(a) * v + dy) +
                    0.3 * rng.gaussian(1.0);
@@ -82,7 +70,7 @@ CProblem MakeProblem(int iSize, int iScale, int iKernel)
     fields.emplace_back("numFrames", MakeScalar(N));
     fields.emplace_back("scaleFactor", MakeScalar(iScale));
     fields.emplace_back("vecKers", MakeCellFrom(std::move(kers)));
-    fields.emplace_back("imgWs", Filled(iSize, iSize, P, [&](int, int, int) { return 0.1 + rng.uniform(0.0, 1.0); }));
+    fields.emplace_back("imgWs", MakeDoubleFrom(iSize, iSize, P, [&](int, int, int) { return 0.1 + rng.uniform(0.0, 1.0); }));
     fields.emplace_back("vecImgW", MakeCellFrom(std::move(weights)));
     fields.emplace_back("vecMapB", MakeCellFrom(std::move(maps)));
     fields.emplace_back("dataTermScale", MakeScalar(1.0));

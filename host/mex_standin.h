@@ -60,6 +60,16 @@ CArrayPtr MakeComplex(const std::vector<size_t>& vDims, const std::vector<double
                       const std::vector<double>& vImag);
 CArrayPtr MakeNumeric(const std::vector<size_t>& vDims, mxClassID classId);
 CArrayPtr MakeScalar(double v);
+// An iRows x iCols x iPlanes double array whose element (y, x, c), 0-based, is fn(y, x, c).
+template <typename TFn>
+CArrayPtr MakeDoubleFrom(size_t iRows, size_t iCols, size_t iPlanes, const TFn& fn) {
+  std::vector<double> v(iRows * iCols * iPlanes);
+  size_t i = 0;
+  for (size_t c = 0; c < iPlanes; ++c)
+    for (size_t x = 0; x < iCols; ++x)
+      for (size_t y = 0; y < iRows; ++y) v[i++] = fn(static_cast<int>(y), static_cast<int>(x), static_cast<int>(c));
+  return MakeDouble({iRows, iCols, iPlanes}, v);
+}
 CArrayPtr MakeSparse(size_t m, size_t n);
 CArrayPtr MakeString(const std::string& s);
 // A 1 x N cell; takes ownership of the elements (null elements stay empty slots).

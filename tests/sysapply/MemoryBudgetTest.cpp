@@ -17,33 +17,22 @@ namespace {
 
 using namespace NMexStandIn;
 
-template <class TFn>
-CArrayPtr Filled(int iRows, int iCols, int iPlanes, const TFn& fn)
-{
-    std::vector<double> v(static_cast<size_t>(iRows) * iCols * iPlanes);
-    size_t i = 0;
-    for (int c = 0; c < iPlanes; ++c)
-        for (int x = 0; x < iCols; ++x)
-            for (int y = 0; y < iRows; ++y) v[i++] = fn(y, x, c);
-    return MakeDouble({size_t(iRows), size_t(iCols), size_t(iPlanes)}, v);
-}
-
 // Peak heap of one call, in high-resolution images.
 double PeakImages(int iSize, int iPlanes, int iFrames, int iScale, int iKernel, int iThreads)
 {
-    CArrayPtr imgI = Filled(iSize, iSize, iPlanes, [](int y, int x, int c) { return std::sin(0.1 * y + 0.2 * x + c); });
+    CArrayPtr imgI = MakeDoubleFrom(iSize, iSize, iPlanes, [](int y, int x, int c) { return std::sin(0.1 * y + 0.2 * x + c); });
     std::vector<CArrayPtr> kers, weights, maps;
     for (int k = 0; k < iFrames; ++k) {
-        kers.push_back(Filled(iKernel, iKernel, 1, [](int, int, int) { return 0.1; }));
-        weights.push_back(Filled(iSize / iScale, iSize / iScale, iPlanes, [](int, int, int) { return 0.5; }));
-        maps.push_back(Filled(iSize, iSize, 2, [k](int y, int x, int c) { return (c ? y : x) + 1 + 0.7 * k; }));
+        kers.push_back(MakeDoubleFrom(iKernel, iKernel, 1, [](int, int, int) { return 0.1; }));
+        weights.push_back(MakeDoubleFrom(iSize / iScale, iSize / iScale, iPlanes, [](int, int, int) { return 0.5; }));
+        maps.push_back(MakeDoubleFrom(iSize, iSize, 2, [k](int y, int x, int c) { return (c ? y : x) + 1 + 0.7 * k; }));
     }
     std::vector<std::pair<std::string, CArrayPtr>> fields;
     fields.emplace_back("idx0", MakeScalar(1));
     fields.emplace_back("numFrames", MakeScalar(iFrames));
     fields.emplace_back("scaleFactor", MakeScalar(iScale));
     fields.emplace_back("vecKers", MakeCellFrom(std::move(kers)));
-    fields.emplace_back("imgWs", Filled(iSize, iSize, iPlanes, [](int, int, int) { return 1.0; }));
+    fields.emplace_back("imgWs", MakeDoubleFrom(iSize, iSize, iPlanes, [](int, int, int) { return 1.0; }));
     fields.emplace_back("vecImgW", MakeCellFrom(std::move(weights)));
     fields.emplace_back("vecMapB", MakeCellFrom(std::move(maps)));
     fields.emplace_back("dataTermScale", MakeScalar(1.0));
