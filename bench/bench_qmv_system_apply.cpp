@@ -7,6 +7,7 @@
 //  - the heap the call needs at its peak, in high-resolution images, against
 //    the budget N + 2 * threads + 4.
 #include "ArgumentContract.h"
+#include "MatConversion.h"
 #include "SystemOperator.h"
 
 #include "mex_standin.h"
@@ -149,12 +150,14 @@ bool RunCase(int iSize, int iScale, int iKernel, int iRuns)
     const int iThreads = omp_get_max_threads();
 
     // The sampled computation against the straightforward one, same arguments.
-    cv::Mat imgFast, imgStraight;
+    cv::Mat imgStraight;
+    std::vector<double> vecFast(args.viewX.PlaneSize() * args.viewX.iPlanes);
     CFrameWarnings warnings;
     CTiming fast, straight;
     TimeInterleaved(
-        iRuns, [&] { ApplySystemOperator(args, imgFast, warnings); },
+        iRuns, [&] { ApplySystemOperator(args, vecFast.data(), warnings); },
         [&] { ApplySystemOperatorReference(args, imgStraight, warnings); }, fast, straight);
+    const cv::Mat imgFast = view2cv(CPlanarView{vecFast.data(), args.viewX.iRows, args.viewX.iCols, args.viewX.iPlanes, false});
     const bool bTarget = iScale == 3 || iKernel == 9;
     std::printf("BENCH qmv_system_apply %s %.3f straightforward %.3f %.3f threads=%d maxrel=%.2g cpu_ms=%.3f ref_cpu_ms=%.3f%s\n",
                 sCase.c_str(), fast.dWall, straight.dWall, straight.dWall / fast.dWall, iThreads,

@@ -50,12 +50,13 @@ void CheckCellLength(const mxArray* pmxCell, const char* sName, int iFrames)
 // imgI must be usable, divisible by s, and imgWs must match it.
 void CheckImageSizes(const COperatorArguments& args)
 {
-    if (args.imgX.empty()) mexErrMsgTxt("Error: imgI should not be empty.");
-    if (args.imgX.rows % args.iScale != 0 || args.imgX.cols % args.iScale != 0) {
+    const CPlanarView& viewX = args.viewX;
+    if (viewX.Empty()) mexErrMsgTxt("Error: imgI should not be empty.");
+    if (viewX.iRows % args.iScale != 0 || viewX.iCols % args.iScale != 0) {
         mexErrMsgTxt("Error: imgI height and width should be multiples of func_param.scaleFactor.");
     }
     const CPlanarView& viewW = args.viewW;
-    if (viewW.bComplex || viewW.iRows != args.imgX.rows || viewW.iCols != args.imgX.cols || viewW.iPlanes != args.imgX.channels()) {
+    if (viewW.bComplex || viewW.iRows != viewX.iRows || viewW.iCols != viewX.iCols || viewW.iPlanes != viewX.iPlanes) {
         mexErrMsgTxt("Error: func_param.imgWs should have the size and channels of imgI.");
     }
 }
@@ -66,7 +67,7 @@ void CheckImageSizes(const COperatorArguments& args)
 // frames' weights; likewise the reference frame's map, which is never read.
 void ReadFrame(const mxArray* pmxKers, const mxArray* pmxImgW, const mxArray* pmxMapB, int k, COperatorArguments& args)
 {
-    const int iRows = args.imgX.rows, iCols = args.imgX.cols, iPlanes = args.imgX.channels();
+    const int iRows = args.viewX.iRows, iCols = args.viewX.iCols, iPlanes = args.viewX.iPlanes;
     cv::Mat& imgKernel = args.vecKernels[k];
     mx2cv(mxGetCell(pmxKers, k), imgKernel);
     if (imgKernel.empty() || imgKernel.channels() != 1) RefuseFrameElement("vecKers", k, "a non-empty real 2-D matrix");
@@ -91,7 +92,7 @@ void ReadFrame(const mxArray* pmxKers, const mxArray* pmxImgW, const mxArray* pm
 
 void COperatorArguments::Release()
 {
-    imgX.release();
+    viewX = CPlanarView{};
     viewW = CPlanarView{};
     vecKernels.clear();
     vecWeights.clear();
@@ -147,8 +148,7 @@ void ReadOperatorArguments(int nlhs, int nrhs, const mxArray* prhs[], COperatorA
     CheckCellLength(pmxFields[F_MAPB], "vecMapB", args.iFrames);
 
     mx2view(pmxFields[F_WS], args.viewW);
-    args.imgX.allocator = LargeMatAllocator();
-    mx2cv(pmxImg, args.imgX);
+    mx2view(pmxImg, args.viewX);
     CheckImageSizes(args);
 
     args.vecKernels.assign(args.iFrames, cv::Mat());

@@ -18,7 +18,7 @@ enum EInput { IN_IMG = 0, IN_PARAM = 1, IN_COUNT = 2 };
 enum EOutput { OUT_IMG = 0, OUT_COUNT = 1 };
 
 struct COperatorArguments {
-    cv::Mat imgX;                          // imgI, H x W x P
+    CPlanarView viewX;                     // imgI, H x W x P, read in place
     CPlanarView viewW;                     // imgWs, regulariser weights, H x W x P, read in place
     std::vector<cv::Mat> vecKernels;       // vecKers{k}, single channel
     std::vector<CPlanarView> vecWeights;   // vecImgW{k}, (H/s) x (W/s) x P, read in place

@@ -1,58 +1,97 @@
 // Frame loops. Iteration k writes only frame k's warnings and the scratch of
 // the thread running it (the straightforward loop: frame k's buffers), so no
 // locks are needed; each r_k is computed by a fixed sequence of operations and
-// the terms are added in frame order, whatever the thread count.
+// the terms are added in frame order, whatever the thread count. The module's
+// loop works plane by plane on transposed planes (PlaneImages.h); the
+// straightforward one on interleaved matrices.
 #include "FrameOperatorLoop.h"
 
 #include "ForwardOperators.h"
 #include "FrameParallel.h"
 #include "FrameTermSum.h"
 #include "FrameWeights.h"
+#include "MapStrips.h"
+#include "PlaneImages.h"
 #include "SampledBlurOperators.h"
 #include "TermAssembly.h"
 #include "TransposeOperators.h"
 
 namespace NSysApply {
 
+namespace {
+
+// The kernels turned for the transposed planes, made once before the loop.
+std::vector<cv::Mat> TransposedKernels(const std::vector<cv::Mat>& vecKernels)
+{
+    std::vector<cv::Mat> vecTransposed(vecKernels.size());
+    for (std::size_t k = 0; k < vecKernels.size(); ++k) vecTransposed[k] = vecKernels[k].t();
+    return vecTransposed;
+}
+
+// Low-resolution plane times the weights of the same plane; both are laid out
+// alike (the weights' column-major plane is the transposed low-resolution plane).
+void ApplyPlaneWeights(cv::Mat& imgLowRes, const CPlanarView& viewWeights, int iPlane)
+{
+    CV_Assert(imgLowRes.isContinuous() && imgLowRes.total() == viewWeights.PlaneSize());
+    double* pValue = imgLowRes.ptr<double>(0);
+    const double* pWeight = viewWeights.Plane(iPlane);
+    const std::size_t iCount = viewWeights.PlaneSize();
+    for (std::size_t i = 0; i < iCount; ++i) pValue[i] = pWeight[i] * pValue[i];
+}
+
+// Per-thread scratch, allocated before the region so that workers only reuse it.
+struct CThreadScratch {
+    cv::Mat imgLowRes;             // one low-resolution transposed plane
+    CFrameMapOffsets offsets;      // the frame's map, resolved once for all planes
+    CIllegalVectorList lstIgnored; // the illegal entries of planes after the first
+};
+
+}  // namespace
+
 void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWarnings& warnings)
 {
-    const cv::Mat& imgX = args.imgX;
-    const int iScale = args.iScale;
+    const CPlanarView& viewX = args.viewX;
+    const int iScale = args.iScale, iPlanes = viewX.iPlanes;
+    CV_Assert(imgAcc.rows == iPlanes * viewX.iCols && imgAcc.cols == viewX.iRows && imgAcc.type() == CV_64FC1);
     warnings.assign(args.iFrames, CIllegalVectorList());
-    // Per-thread scratch (a low-resolution frame, a resolved map, a frame
-    // result) is allocated before the region, so that workers only reuse it.
+    const std::vector<cv::Mat> vecKernels = TransposedKernels(args.vecKernels);
     const int iThreads = FrameThreadCount(args.iFrames);
-    std::vector<cv::Mat> vecLowRes(iThreads);
-    for (cv::Mat& img : vecLowRes) img.create(imgX.rows / iScale, imgX.cols / iScale, imgX.type());
-    std::vector<CFrameMapOffsets> vecOffsets(iThreads);
-    for (CFrameMapOffsets& offsets : vecOffsets) offsets.Reserve(imgX.total());
-    CV_Assert(imgX.isContinuous());
+    std::vector<CThreadScratch> vecScratch(iThreads);
+    for (CThreadScratch& scratch : vecScratch) {
+        scratch.imgLowRes.create(viewX.iCols / iScale, viewX.iRows / iScale, CV_64FC1);
+        scratch.offsets.Reserve(viewX.PlaneSize());
+    }
     CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads);
     RunFramesInParallel(args.iFrames, [&](int k, int iThread) {
-        cv::Mat& imgLowRes = vecLowRes[iThread];
-        const cv::Mat& imgKernel = args.vecKernels[k];
+        CThreadScratch& scratch = vecScratch[iThread];
+        const cv::Mat& imgKernel = vecKernels[k];
         const bool bReference = k == args.iReferenceFrame;
-        CFrameMapOffsets& offsets = vecOffsets[iThread];
-        if (bReference) {
-            BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, iScale);
-        } else {
-            offsets.Resolve(args.vecMaps[k], static_cast<std::ptrdiff_t>(imgX.step1()), imgX.channels());
-            WarpBlurDecimateAtSamples(imgLowRes, imgX, offsets, imgKernel, iScale);
-        }
-        if (args.bWeighted) ApplyFrameWeights(imgLowRes, args.vecWeights[k]);
+        if (!bReference) scratch.offsets.ResolveColumnMajor(args.vecMaps[k]);
         cv::Mat imgFrame = sum.TakeBuffer();
-        if (bReference) UpsampleBlurTransposeFromSamples(imgFrame, imgLowRes, imgKernel, iScale);
-        else UpsampleBlurTransposeScatter(imgFrame, imgLowRes, imgKernel, iScale, offsets, warnings[k]);
+        for (int c = 0; c < iPlanes; ++c) {
+            const cv::Mat imgX = TransposedPlane(viewX, c);
+            cv::Mat imgOut = imgFrame.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
+            if (bReference) BlurDecimateAtSamples(scratch.imgLowRes, imgX, imgKernel, iScale);
+            else WarpBlurDecimateAtSamples(scratch.imgLowRes, imgX, scratch.offsets, imgKernel, iScale);
+            if (args.bWeighted) ApplyPlaneWeights(scratch.imgLowRes, args.vecWeights[k], c);
+            if (bReference) {
+                UpsampleBlurTransposeFromSamples(imgOut, scratch.imgLowRes, imgKernel, iScale);
+            } else {
+                CIllegalVectorList& lstIllegal = c == 0 ? warnings[k] : scratch.lstIgnored;
+                UpsampleBlurTransposeScatter(imgOut, scratch.imgLowRes, imgKernel, iScale, scratch.offsets, lstIllegal);
+                scratch.lstIgnored.clear();
+            }
+        }
+        ToRowMajorOrder(warnings[k]);
         sum.Deliver(k, imgFrame);
     });
     CV_Assert(sum.FramesAdded() == args.iFrames);
 }
 
-void ReferenceFrameOperatorLoop(const COperatorArguments& args, std::vector<cv::Mat>& vecFrameResults,
+void ReferenceFrameOperatorLoop(const COperatorArguments& args, const cv::Mat& imgX, std::vector<cv::Mat>& vecFrameResults,
                                 std::vector<cv::Mat>& vecWarpBuffers, std::vector<cv::Mat>& vecLowResBuffers,
                                 CFrameWarnings& warnings)
 {
-    const cv::Mat& imgX = args.imgX;
     const int iScale = args.iScale;
     warnings.assign(args.iFrames, CIllegalVectorList());
     RunFramesInParallel(args.iFrames, [&](int k, int) {

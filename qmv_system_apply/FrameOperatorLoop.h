@@ -12,7 +12,8 @@
 
 namespace NSysApply {
 
-// Adds the frame terms to imgAcc (H x W, type of x) in frame order:
+// Adds the frame terms to imgAcc, the P transposed planes of an H x W x P
+// column-major array stacked into a (P*W) x H matrix, in frame order:
 // imgAcc = f * r_k + imgAcc for k = 0..N-1, f = dataTermScale / N. Frames are
 // computed in parallel with per-thread low-resolution scratch; the blur pair
 // works on the kept samples only, the warps row by row inside it, and each
@@ -20,8 +21,9 @@ namespace NSysApply {
 void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWarnings& warnings);
 
 // The straightforward loop, kept as the reference of the one above: per-frame
-// warp and low-resolution buffers, full-resolution cv::filter2D.
-void ReferenceFrameOperatorLoop(const COperatorArguments& args, std::vector<cv::Mat>& vecFrameResults,
+// warp and low-resolution buffers, full-resolution cv::filter2D, on imgX,
+// an interleaved H x W x P copy of the image.
+void ReferenceFrameOperatorLoop(const COperatorArguments& args, const cv::Mat& imgX, std::vector<cv::Mat>& vecFrameResults,
                                 std::vector<cv::Mat>& vecWarpBuffers, std::vector<cv::Mat>& vecLowResBuffers,
                                 CFrameWarnings& warnings);
 

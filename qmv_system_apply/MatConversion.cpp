@@ -145,6 +145,15 @@ cv::Mat view2cv(const CPlanarView& viewSrc)
     return imgDst;
 }
 
+mxArray* CreateResultArray(const CPlanarView& viewLike)
+{
+    const mwSize pDims[3] = {static_cast<mwSize>(viewLike.iRows), static_cast<mwSize>(viewLike.iCols),
+                             static_cast<mwSize>(viewLike.iPlanes)};
+    mxArray* pmxDst = mxCreateNumericArray(3, pDims, mxDOUBLE_CLASS, mxREAL);
+    if (pmxDst == nullptr) mexErrMsgTxt(MSG_ALLOC);
+    return pmxDst;
+}
+
 void cv2mx(const cv::Mat& imgSrc, mxArray*& pmxDst)
 {
     if (imgSrc.data == nullptr || imgSrc.total() == 0) mexErrMsgTxt(MSG_EMPTY);

@@ -120,61 +120,54 @@ struct CShiftTap {
     int iShift;
 };
 
-// Copies pixels pColumns[0..iCount) of one row (pSrc + pOffsets[column], P
-// values each; an offset of -1 gives zeros) to pOut, one after the other.
+// Copies pixels pColumns[0..iCount) of a row (P values each) to pOut, one
+// after the other; PLANES > 0 fixes P at compile time.
 template <int PLANES>
-void GatherColumns(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, const int* pColumns, int iCount, int iPlanes)
+void SelectColumns(double* pOut, const double* pRow, const int* pColumns, int iCount, int iPlanes)
 {
     const int P = PLANES > 0 ? PLANES : iPlanes;
     for (int i = 0; i < iCount; ++i, pOut += P) {
-        const std::ptrdiff_t iOffset = pOffsets[pColumns[i]];
-        if (iOffset < 0) {
-            for (int c = 0; c < P; ++c) pOut[c] = 0.0;
-        } else {
-            for (int c = 0; c < P; ++c) pOut[c] = pSrc[iOffset + c];
-        }
+        const double* pIn = pRow + static_cast<std::size_t>(pColumns[i]) * P;
+        for (int c = 0; c < P; ++c) pOut[c] = pIn[c];
     }
 }
 
-void GatherColumnsAnyPlanes(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, const int* pColumns, int iCount,
-                            int iPlanes)
+void SelectColumnsAnyPlanes(double* pOut, const double* pRow, const int* pColumns, int iCount, int iPlanes)
 {
-    if (iPlanes == 1) GatherColumns<1>(pOut, pSrc, pOffsets, pColumns, iCount, 1);
-    else if (iPlanes == 3) GatherColumns<3>(pOut, pSrc, pOffsets, pColumns, iCount, 3);
-    else GatherColumns<0>(pOut, pSrc, pOffsets, pColumns, iCount, iPlanes);
+    if (iPlanes == 1) SelectColumns<1>(pOut, pRow, pColumns, iCount, 1);
+    else if (iPlanes == 3) SelectColumns<3>(pOut, pRow, pColumns, iCount, 3);
+    else SelectColumns<0>(pOut, pRow, pColumns, iCount, iPlanes);
 }
 
-// Rows of the image the forward pass reads, delivered as the pixels of given
-// columns: the image itself...
+// Rows of the image the forward pass reads: the image itself...
 class CImageRows {
 public:
-    explicit CImageRows(const cv::Mat& imgSrc) : m_imgSrc(imgSrc), m_vecOffsets(imgSrc.cols)
-    {
-        for (int x = 0; x < imgSrc.cols; ++x) m_vecOffsets[x] = static_cast<std::ptrdiff_t>(x) * imgSrc.channels();
-    }
-    void Gather(int iRow, const int* pColumns, int iCount, double* pOut) const
-    {
-        GatherColumnsAnyPlanes(pOut, m_imgSrc.ptr<double>(iRow), m_vecOffsets.data(), pColumns, iCount, m_imgSrc.channels());
-    }
+    explicit CImageRows(const cv::Mat& imgSrc) : m_imgSrc(imgSrc) {}
+    const double* Row(int iRow) { return m_imgSrc.ptr<double>(iRow); }
 
 private:
     const cv::Mat& m_imgSrc;
-    std::vector<std::ptrdiff_t> m_vecOffsets;  // of each column within a row
 };
 
-// ...or the image warped by a map: a warped pixel is read straight from the
-// source pixel its map entry names, so the warped row is never formed.
+// ...or the image warped by a map: a warped row is gathered through the
+// resolved map straight from the source pixels (the whole warped image is
+// never formed).
 class CWarpedRows {
 public:
-    CWarpedRows(const cv::Mat& imgSrc, const CFrameMapOffsets& offsets) : m_imgSrc(imgSrc), m_offsets(offsets) {}
-    void Gather(int iRow, const int* pColumns, int iCount, double* pOut)
+    CWarpedRows(const cv::Mat& imgSrc, const CFrameMapOffsets& offsets)
+        : m_imgSrc(imgSrc), m_offsets(offsets), m_vecRow(imgSrc.total() / imgSrc.rows * imgSrc.channels())
     {
-        GatherColumnsAnyPlanes(pOut, m_imgSrc.ptr<double>(0), m_offsets.RowOffsets(iRow), pColumns, iCount, m_imgSrc.channels());
+    }
+    const double* Row(int iRow)
+    {
+        GatherRowAnyPlanes(m_vecRow.data(), m_imgSrc.ptr<double>(0), m_offsets.RowOffsets(iRow), m_imgSrc.cols, m_imgSrc.channels());
+        return m_vecRow.data();
     }
 
 private:
     const cv::Mat& m_imgSrc;
     const CFrameMapOffsets& m_offsets;
+    std::vector<double> m_vecRow;
 };
 
 // The phase rows of recently used source rows; each source row serves about
@@ -202,7 +195,7 @@ public:
         const int iSlot = iRow % static_cast<int>(m_vecRowOf.size());
         double* pSlot = m_vecData.data() + static_cast<std::size_t>(iSlot) * m_iScale * PhaseSize();
         if (m_vecRowOf[iSlot] != iRow) {
-            m_rows.Gather(iRow, m_vecColumns.data(), static_cast<int>(m_vecColumns.size()), pSlot);
+            SelectColumnsAnyPlanes(pSlot, m_rows.Row(iRow), m_vecColumns.data(), static_cast<int>(m_vecColumns.size()), m_iPlanes);
             m_vecRowOf[iSlot] = iRow;
         }
         return pSlot + static_cast<std::size_t>(iPhase) * PhaseSize();

@@ -4,8 +4,8 @@
 #include "SystemOperator.h"
 
 #include "FrameOperatorLoop.h"
-#include "LargeBuffers.h"
 #include "MatConversion.h"
+#include "PlaneImages.h"
 #include "TermAssembly.h"
 #include "WeightedDifferenceTerm.h"
 
@@ -21,24 +21,24 @@ void CreateFrameBuffers(std::vector<cv::Mat>& vecBuffers, int iFrames, int iRows
 
 }  // namespace
 
-void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings)
+void ApplySystemOperator(const COperatorArguments& args, double* pResult, CFrameWarnings& warnings)
 {
     // R(x) does not depend on the frames; forming eta * R(x) first lets the
     // frame loop add each frame term as soon as it is its turn.
-    imgResult.release();
-    imgResult.allocator = LargeMatAllocator();
-    ScaledWeightedDifferenceTerm(imgResult, args.imgX, args.viewW, args.dEta);
-    FrameOperatorLoop(args, imgResult, warnings);
+    const CPlanarView& viewX = args.viewX;
+    ScaledWeightedDifferenceTerm(pResult, viewX, args.viewW, args.dEta);
+    cv::Mat imgAcc = StackedPlanes(pResult, viewX.iRows, viewX.iCols, viewX.iPlanes);
+    FrameOperatorLoop(args, imgAcc, warnings);
 }
 
 void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings)
 {
-    const cv::Mat& imgX = args.imgX;
+    const cv::Mat imgX = view2cv(args.viewX);
     std::vector<cv::Mat> vecFrameResults, vecWarpBuffers, vecLowResBuffers;
     CreateFrameBuffers(vecFrameResults, args.iFrames, imgX.rows, imgX.cols, imgX.type());
     CreateFrameBuffers(vecWarpBuffers, args.iFrames, imgX.rows, imgX.cols, imgX.type());
     CreateFrameBuffers(vecLowResBuffers, args.iFrames, imgX.rows / args.iScale, imgX.cols / args.iScale, imgX.type());
-    ReferenceFrameOperatorLoop(args, vecFrameResults, vecWarpBuffers, vecLowResBuffers, warnings);
+    ReferenceFrameOperatorLoop(args, imgX, vecFrameResults, vecWarpBuffers, vecLowResBuffers, warnings);
     // The first warp buffer is free after the loop and becomes the accumulator.
     WeightedDifferenceTerm(vecWarpBuffers[0], imgX, view2cv(args.viewW));
     CombineTerms(vecWarpBuffers[0], args.dEta, args.dDataTermScale, vecFrameResults);

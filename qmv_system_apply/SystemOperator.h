@@ -12,11 +12,14 @@
 
 namespace NSysApply {
 
-// The operator as the module computes it (sampled blur, per-thread scratch).
-void ApplySystemOperator(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings);
+// The operator as the module computes it (sampled blur, per-thread scratch),
+// written to pResult: H x W x P doubles in the caller's column-major layout
+// (the output array itself; its contents on entry do not matter).
+void ApplySystemOperator(const COperatorArguments& args, double* pResult, CFrameWarnings& warnings);
 
 // The straightforward operator with per-frame buffers and full-resolution
-// filtering; the reference the fast form is tested against.
+// filtering on an interleaved copy of the image; the reference the fast form
+// is tested against. imgResult is H x W, P channels.
 void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings);
 
 }  // namespace NSysApply

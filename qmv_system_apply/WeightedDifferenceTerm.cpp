@@ -5,6 +5,8 @@
 // thread computes its row, so the result does not depend on the thread count.
 #include "WeightedDifferenceTerm.h"
 
+#include "PlaneImages.h"
+
 #include <omp.h>
 
 #include <algorithm>
@@ -23,38 +25,6 @@ public:
 
 private:
     const cv::Mat& m_imgW;
-};
-
-// Rows of the caller's column-major weights, gathered a block of rows at a
-// time (short contiguous runs down each column) into the thread's buffer.
-class CPlanarWeights {
-public:
-    static constexpr int BLOCK_ROWS = 16;
-    explicit CPlanarWeights(const CPlanarView& viewW) : m_viewW(viewW) {}
-
-    // pBuffer holds BLOCK_ROWS rows; *pFirst is the first row it holds (or -1).
-    const double* Row(int i, double* pBuffer, int* pFirst) const
-    {
-        const std::size_t iValues = static_cast<std::size_t>(m_viewW.iCols) * m_viewW.iPlanes;
-        if (*pFirst < 0 || i < *pFirst || i >= *pFirst + BLOCK_ROWS) {
-            *pFirst = i;
-            Gather(i, std::min(i + BLOCK_ROWS, m_viewW.iRows), pBuffer, iValues);
-        }
-        return pBuffer + static_cast<std::size_t>(i - *pFirst) * iValues;
-    }
-
-private:
-    void Gather(int i0, int i1, double* pBuffer, std::size_t iValues) const
-    {
-        const int P = m_viewW.iPlanes;
-        for (int c = 0; c < P; ++c)
-            for (int j = 0; j < m_viewW.iCols; ++j) {
-                const double* pIn = m_viewW.Plane(c) + static_cast<std::size_t>(j) * m_viewW.iRows;
-                for (int i = i0; i < i1; ++i) pBuffer[static_cast<std::size_t>(i - i0) * iValues + static_cast<std::size_t>(j) * P + c] = pIn[i];
-            }
-    }
-
-    const CPlanarView& m_viewW;
 };
 
 // pDst = Dx^T (w .* Dx x) for one row: t(j) = (x(j+1) - x(j)) w(j) with the last
@@ -127,16 +97,17 @@ void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat&
     WeightedDifferenceRows(imgDst, imgX, CMatWeights(imgW), nullptr);
 }
 
-void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW)
+void ScaledWeightedDifferenceTerm(double* pDst, const CPlanarView& viewX, const CPlanarView& viewW, double dEta)
 {
-    CV_Assert(viewW.iRows == imgX.rows && viewW.iCols == imgX.cols && viewW.iPlanes == imgX.channels() && !viewW.bComplex);
-    WeightedDifferenceRows(imgDst, imgX, CPlanarWeights(viewW), nullptr);
-}
-
-void ScaledWeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW, double dEta)
-{
-    CV_Assert(viewW.iRows == imgX.rows && viewW.iCols == imgX.cols && viewW.iPlanes == imgX.channels() && !viewW.bComplex);
-    WeightedDifferenceRows(imgDst, imgX, CPlanarWeights(viewW), &dEta);
+    CV_Assert(viewW.iRows == viewX.iRows && viewW.iCols == viewX.iCols && viewW.iPlanes == viewX.iPlanes && !viewW.bComplex);
+    // R commutes with transposition and forms each element as the sum of the
+    // same two differences (in the other order, which gives the same bits), so
+    // the transposed planes give R of the image exactly.
+    for (int c = 0; c < viewX.iPlanes; ++c) {
+        cv::Mat imgDst = TransposedPlane(pDst, viewX.iRows, viewX.iCols, c);
+        const cv::Mat imgW = TransposedPlane(viewW, c);
+        WeightedDifferenceRows(imgDst, TransposedPlane(viewX, c), CMatWeights(imgW), &dEta);
+    }
 }
 
 }  // namespace NSysApply

@@ -11,11 +11,9 @@ namespace NSysApply {
 
 // imgDst = R(imgX) with weights imgW of the size and type of imgX.
 void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW);
-// The same, with the weights read in place from the caller's H x W x P array.
-void WeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW);
-// imgDst = eta * R(imgX), formed as R followed by ScaleTerm (the same bits),
-// in one pass.
-void ScaledWeightedDifferenceTerm(cv::Mat& imgDst, const cv::Mat& imgX, const CPlanarView& viewW, double dEta);
+// pDst = eta * R(x), formed as R followed by ScaleTerm (the same bits) in one
+// pass, with x, w and pDst H x W x P arrays in the caller's column-major layout.
+void ScaledWeightedDifferenceTerm(double* pDst, const CPlanarView& viewX, const CPlanarView& viewW, double dEta);
 
 }  // namespace NSysApply
 

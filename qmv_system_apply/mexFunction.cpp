@@ -1,8 +1,9 @@
 // Entry of qmv_system_apply: imgAI = qmv_system_apply(imgI, func_param).
-// Reads and checks the arguments, computes the operator, prints the collected
-// warnings and returns imgAI. Failures inside the computation (OpenCV, memory)
-// are caught around the computation only and reported through the host after
-// the working matrices are released; no exception leaves this function.
+// Reads and checks the arguments, creates imgAI and computes the operator
+// straight into it, prints the collected warnings and returns imgAI. Failures
+// inside the computation (OpenCV, memory) are caught around the computation
+// only and reported through the host after the working matrices and imgAI are
+// released; no exception leaves this function.
 #include "ArgumentContract.h"
 #include "IllegalVectorReport.h"
 #include "MatConversion.h"
@@ -30,11 +31,11 @@ void SetFailure(std::string& sFailure, const char* sPrefix, const char* sText) n
 }
 
 // Runs the computation; returns the failure text, empty on success.
-std::string ComputeOperator(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings)
+std::string ComputeOperator(const COperatorArguments& args, double* pResult, CFrameWarnings& warnings)
 {
     std::string sFailure;
     try {
-        ApplySystemOperator(args, imgResult, warnings);
+        ApplySystemOperator(args, pResult, warnings);
     } catch (const cv::Exception& e) {
         SetFailure(sFailure, "Error: qmv_system_apply: ", e.what());
     } catch (const std::bad_alloc&) {
@@ -54,16 +55,16 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     COperatorArguments args;
     ReadOperatorArguments(nlhs, nrhs, prhs, args);
 
-    cv::Mat imgResult;
+    mxArray* pmxResult = CreateResultArray(args.viewX);
     CFrameWarnings warnings;
-    const std::string sFailure = ComputeOperator(args, imgResult, warnings);
+    const std::string sFailure = ComputeOperator(args, mxGetPr(pmxResult), warnings);
     args.Release();
 
     PrintIllegalVectors(warnings);
     warnings.clear();
     if (!sFailure.empty()) {
-        imgResult.release();
+        mxDestroyArray(pmxResult);
         mexErrMsgTxt(sFailure.c_str());
     }
-    cv2mx(imgResult, plhs[OUT_IMG]);
+    plhs[OUT_IMG] = pmxResult;
 }

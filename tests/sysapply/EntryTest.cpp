@@ -190,7 +190,7 @@ TEST(SysApplyEntry, ReturnsTheOperatorOfItsArguments)
         }
         call.mapB[1] = MakeDouble({0, 0});  // the reference frame's map is not needed
         CProblem pr;
-        NSysApply::mx2cv(call.imgI.get(), pr.args.imgX);
+        NSysApply::mx2view(call.imgI.get(), pr.args.viewX);
         NSysApply::mx2view(call.fields["imgWs"].get(), pr.args.viewW);
         pr.args.iFrames = N;
         pr.args.iScale = S;

@@ -4,6 +4,8 @@
 #define QMV_TESTS_SYSAPPLY_TEST_UTIL_H
 
 #include "qmv_system_apply/ArgumentContract.h"
+#include "qmv_system_apply/MatConversion.h"
+#include "qmv_system_apply/SystemOperator.h"
 
 #include <opencv2/core.hpp>
 
@@ -70,6 +72,7 @@ struct CPlanarStore {
 struct CProblem {
     CPlanarStore store;
     std::vector<cv::Mat> vecMaps, vecWeights;
+    cv::Mat imgX;  // the image args.viewX shows
     cv::Mat imgW;  // the regulariser weights args.viewW shows
     COperatorArguments args;
 };
@@ -78,7 +81,8 @@ inline void MakeProblem(CProblem& pr, int iRows, int iCols, int iPlanes, int iFr
                         int iReference, cv::RNG& rng, double dNaN = 0.0)
 {
     COperatorArguments& a = pr.args;
-    a.imgX = RandomMat(iRows, iCols, iPlanes, rng);
+    pr.imgX = RandomMat(iRows, iCols, iPlanes, rng);
+    a.viewX = pr.store.View(pr.imgX);
     pr.imgW = RandomMat(iRows, iCols, iPlanes, rng, 0.0, 2.0);
     a.viewW = pr.store.View(pr.imgW);
     a.iFrames = iFrames;
@@ -94,6 +98,16 @@ inline void MakeProblem(CProblem& pr, int iRows, int iCols, int iPlanes, int iFr
         a.vecWeights.push_back(pr.store.View(pr.vecWeights.back()));
         a.vecMaps.push_back(pr.store.View(pr.vecMaps.back()));
     }
+}
+
+// The module's operator (written in the caller's layout) as an interleaved
+// matrix, for comparisons with the straightforward form.
+inline cv::Mat ApplyFast(const COperatorArguments& args, NSysApply::CFrameWarnings& warnings)
+{
+    const CPlanarView& viewX = args.viewX;
+    std::vector<double> vecResult(viewX.PlaneSize() * viewX.iPlanes, kNaN);
+    NSysApply::ApplySystemOperator(args, vecResult.data(), warnings);
+    return NSysApply::view2cv(CPlanarView{vecResult.data(), viewX.iRows, viewX.iCols, viewX.iPlanes, false});
 }
 
 inline double Dot(const cv::Mat& a, const cv::Mat& b) { return a.reshape(1).dot(b.reshape(1)); }
