@@ -1,0 +1,189 @@
+// Summing the lists of sources into the output planes (see
+// ContributionLists.h). Up to four planes share one pass over the list, and
+// no entry costs a branch: random maps give lists of random lengths.
+#include "ContributionLists.h"
+
+#include <algorithm>
+#include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace NContributionLists {
+
+namespace {
+
+constexpr qelMInt kMaxPlanesPerPass = 4;
+
+// The running sums of up to two planes, in one register where SSE2 is there:
+// the masks then stay beside the sums, and the chain from one sum to the next
+// is an and and an addition. A missing second plane is given as null.
+#if defined(__SSE2__)
+class CSumPair {
+public:
+    CSumPair() : m_v(_mm_setzero_pd()) {}
+
+    static CSumPair Load(const double* p0, const double* p1)
+    {
+        return CSumPair(p1 ? _mm_loadh_pd(_mm_load_sd(p0), p1) : _mm_load_sd(p0));
+    }
+    // Both lanes set to the bit pattern iMask.
+    static CSumPair Mask(std::uint64_t iMask)
+    {
+        return CSumPair(_mm_castsi128_pd(_mm_set1_epi64x(static_cast<long long>(iMask))));
+    }
+    CSumPair operator&(const CSumPair& o) const { return CSumPair(_mm_and_pd(m_v, o.m_v)); }
+    CSumPair operator+(const CSumPair& o) const { return CSumPair(_mm_add_pd(m_v, o.m_v)); }
+    void Store(double* p0, double* p1) const
+    {
+        _mm_storel_pd(p0, m_v);
+        if (p1) {
+            _mm_storeh_pd(p1, m_v);
+        }
+    }
+
+private:
+    explicit CSumPair(__m128d v) : m_v(v) {}
+    __m128d m_v;
+};
+#else
+class CSumPair {
+public:
+    CSumPair() : m_a(0), m_b(0) {}
+
+    static CSumPair Load(const double* p0, const double* p1)
+    {
+        return CSumPair(Bits(*p0), p1 ? Bits(*p1) : 0);
+    }
+    static CSumPair Mask(std::uint64_t iMask) { return CSumPair(iMask, iMask); }
+    CSumPair operator&(const CSumPair& o) const { return CSumPair(m_a & o.m_a, m_b & o.m_b); }
+    CSumPair operator+(const CSumPair& o) const
+    {
+        return CSumPair(Bits(Value(m_a) + Value(o.m_a)), Bits(Value(m_b) + Value(o.m_b)));
+    }
+    void Store(double* p0, double* p1) const
+    {
+        *p0 = Value(m_a);
+        if (p1) {
+            *p1 = Value(m_b);
+        }
+    }
+
+private:
+    CSumPair(std::uint64_t a, std::uint64_t b) : m_a(a), m_b(b) {}
+    static std::uint64_t Bits(double v)
+    {
+        std::uint64_t i;
+        std::memcpy(&i, &v, sizeof i);
+        return i;
+    }
+    static double Value(std::uint64_t i)
+    {
+        double v;
+        std::memcpy(&v, &i, sizeof v);
+        return v;
+    }
+    std::uint64_t m_a;
+    std::uint64_t m_b;
+};
+#endif
+
+inline void PrefetchForRead(const double* p)
+{
+#if defined(__GNUC__)
+    __builtin_prefetch(p, 0);
+#else
+    static_cast<void>(p);
+#endif
+}
+
+// Sums of the lists for kPlanes planes at once. An entry with kFirst starts
+// the next output element from 0.0 (the running sum masked away); one with
+// kEmpty adds 0.0 (its value masked away). The running sum is stored at every
+// entry, so an element's last entry leaves its total.
+template <class TIndex, int kPlanes>
+void SumPlanes(const TIndex* pEntries, std::ptrdiff_t iEntries, const double* const* ppSrc,
+               double* const* ppOut)
+{
+    using CBits = CEntryBits<TIndex>;
+    constexpr int iFirstShift = sizeof(TIndex) * 8 - 1;
+    constexpr int iEmptyShift = sizeof(TIndex) * 8 - 2;
+    constexpr int iPairs = (kPlanes + 1) / 2;
+    const double* apSrc[2 * iPairs];
+    double* apOut[2 * iPairs];
+    std::copy_n(ppSrc, kPlanes, apSrc);
+    std::copy_n(ppOut, kPlanes, apOut);
+    if (kPlanes % 2) {
+        apSrc[2 * iPairs - 1] = nullptr;
+        apOut[2 * iPairs - 1] = nullptr;
+    }
+    CSumPair aSum[iPairs];
+    std::ptrdiff_t iOut = -1;
+    for (std::ptrdiff_t j = 0; j < iEntries; ++j) {
+        const std::ptrdiff_t iAhead = static_cast<std::ptrdiff_t>(pEntries[j + kAhead] & CBits::kIndex);
+        for (int p = 0; p < kPlanes; ++p) {
+            PrefetchForRead(apSrc[p] + iAhead);
+        }
+        const TIndex e = pEntries[j];
+        const std::uint64_t iFirst = static_cast<std::uint64_t>(e >> iFirstShift);
+        const CSumPair keepSum = CSumPair::Mask(iFirst - 1);
+        const CSumPair keepValue =
+            CSumPair::Mask(static_cast<std::uint64_t>((e >> iEmptyShift) & 1) - 1);
+        const std::ptrdiff_t iSource = static_cast<std::ptrdiff_t>(e & CBits::kIndex);
+        iOut += static_cast<std::ptrdiff_t>(iFirst);
+        for (int q = 0; q < iPairs; ++q) {
+            const double* pSecond = kPlanes % 2 && q == iPairs - 1 ? nullptr : apSrc[2 * q + 1] + iSource;
+            double* pSecondOut = kPlanes % 2 && q == iPairs - 1 ? nullptr : apOut[2 * q + 1] + iOut;
+            aSum[q] = (CSumPair::Load(apSrc[2 * q] + iSource, pSecond) & keepValue) +
+                      (aSum[q] & keepSum);
+            aSum[q].Store(apOut[2 * q] + iOut, pSecondOut);
+        }
+    }
+}
+
+template <class TIndex>
+void SumPlaneGroup(const CLists<TIndex>& lists, const double* const* ppSrc, double* const* ppOut,
+                   qelMInt iPlanes)
+{
+    const TIndex* pEntries = lists.pEntries.get();
+    switch (iPlanes) {
+    case 1:
+        SumPlanes<TIndex, 1>(pEntries, lists.iEntries, ppSrc, ppOut);
+        break;
+    case 2:
+        SumPlanes<TIndex, 2>(pEntries, lists.iEntries, ppSrc, ppOut);
+        break;
+    case 3:
+        SumPlanes<TIndex, 3>(pEntries, lists.iEntries, ppSrc, ppOut);
+        break;
+    default:
+        SumPlanes<TIndex, kMaxPlanesPerPass>(pEntries, lists.iEntries, ppSrc, ppOut);
+        break;
+    }
+}
+
+} // namespace
+
+template <class TIndex>
+void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, std::ptrdiff_t iPlane,
+              qelMInt iChannels)
+{
+    for (qelMInt k0 = 0; k0 < iChannels; k0 += kMaxPlanesPerPass) {
+        const qelMInt iPlanes = std::min(kMaxPlanesPerPass, iChannels - k0);
+        const double* apSrc[kMaxPlanesPerPass];
+        double* apOut[kMaxPlanesPerPass];
+        for (qelMInt p = 0; p < iPlanes; ++p) {
+            apSrc[p] = pSrc + (k0 + p) * iPlane;
+            apOut[p] = pOut + (k0 + p) * iPlane;
+        }
+        SumPlaneGroup(lists, apSrc, apOut, iPlanes);
+    }
+}
+
+template void SumLists(const CLists<std::uint32_t>&, const double*, double*, std::ptrdiff_t,
+                       qelMInt);
+template void SumLists(const CLists<std::uint64_t>&, const double*, double*, std::ptrdiff_t,
+                       qelMInt);
+
+} // namespace NContributionLists
