@@ -3,7 +3,10 @@
 #include "LargeBuffers.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <new>
+#include <utility>
+#include <vector>
 
 #if defined(_WIN32)
 #include <malloc.h>
@@ -18,6 +21,72 @@ namespace {
 constexpr std::size_t HUGE_PAGE = std::size_t(2) << 20;
 constexpr std::size_t HUGE_PAGE_MIN_BYTES = std::size_t(4) << 20;  // at most a third is rounding
 constexpr std::size_t ALIGNMENT = 64;
+constexpr std::size_t MAX_KEPT = 16;  // more than a call of up to 6 threads frees
+
+// Freed huge-page buffers, by size, for the next call. A request that finds
+// none of its size means the sizes changed: the kept buffers are released.
+class CKeptBuffers {
+public:
+    CKeptBuffers() { m_vecKept.reserve(MAX_KEPT); }
+    ~CKeptBuffers() { Release(); }
+
+    void* Take(std::size_t iBytes)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (std::size_t i = 0; i < m_vecKept.size(); ++i) {
+            if (m_vecKept[i].first != iBytes) continue;
+            void* p = m_vecKept[i].second;
+            m_vecKept.erase(m_vecKept.begin() + static_cast<std::ptrdiff_t>(i));
+            return p;
+        }
+        ReleaseLocked();
+        return nullptr;
+    }
+
+    void Keep(void* p, std::size_t iBytes) noexcept
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_vecKept.size() < MAX_KEPT) {
+            m_vecKept.emplace_back(iBytes, p);  // within the reserved capacity: cannot throw
+            return;
+        }
+        std::free(p);
+    }
+
+    void Release() noexcept
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ReleaseLocked();
+    }
+
+private:
+    void ReleaseLocked() noexcept
+    {
+        for (const auto& kept : m_vecKept) std::free(kept.second);
+        m_vecKept.clear();
+    }
+
+    std::mutex m_mutex;
+    std::vector<std::pair<std::size_t, void*>> m_vecKept;  // capacity MAX_KEPT from the start
+};
+
+CKeptBuffers& KeptBuffers()
+{
+    static CKeptBuffers kept;
+    return kept;
+}
+
+std::size_t HugePageRounded(std::size_t iBytes) { return (iBytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE; }
+
+bool UsesHugePages(std::size_t iBytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    return iBytes >= HUGE_PAGE_MIN_BYTES;
+#else
+    (void)iBytes;
+    return false;
+#endif
+}
 
 class CLargeMatAllocator : public cv::MatAllocator {
 public:
@@ -49,7 +118,7 @@ public:
     {
         if (!pU) return;
         CV_Assert(pU->urefcount == 0 && pU->refcount == 0);
-        if (!(pU->flags & cv::UMatData::USER_ALLOCATED)) FreeLarge(pU->origdata);
+        if (!(pU->flags & cv::UMatData::USER_ALLOCATED)) FreeLarge(pU->origdata, pU->size);
         delete pU;
     }
 };
@@ -60,8 +129,9 @@ void* AllocateLarge(std::size_t iBytes)
 {
     void* p = nullptr;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
-    if (iBytes >= HUGE_PAGE_MIN_BYTES) {
-        const std::size_t iRounded = (iBytes + HUGE_PAGE - 1) / HUGE_PAGE * HUGE_PAGE;
+    if (UsesHugePages(iBytes)) {
+        const std::size_t iRounded = HugePageRounded(iBytes);
+        if ((p = KeptBuffers().Take(iRounded)) != nullptr) return p;
         if (posix_memalign(&p, HUGE_PAGE, iRounded) != 0) throw std::bad_alloc();
         madvise(p, iRounded, MADV_HUGEPAGE);  // a hint: refused, the pages are ordinary
         return p;
@@ -76,14 +146,21 @@ void* AllocateLarge(std::size_t iBytes)
     return p;
 }
 
-void FreeLarge(void* p) noexcept
+void FreeLarge(void* p, std::size_t iBytes) noexcept
 {
+    if (p == nullptr) return;
+    if (UsesHugePages(iBytes)) {
+        KeptBuffers().Keep(p, HugePageRounded(iBytes));
+        return;
+    }
 #if defined(_WIN32)
     _aligned_free(p);
 #else
     std::free(p);
 #endif
 }
+
+void ReleaseKeptBuffers() noexcept { KeptBuffers().Release(); }
 
 cv::MatAllocator* LargeMatAllocator()
 {

@@ -137,7 +137,9 @@ public:
     void Reserve(std::size_t iEntries)
     {
         if (iEntries <= m_iCapacity) return;
-        m_pOffsets.reset(static_cast<COffset*>(AllocateLarge(iEntries * sizeof(COffset))));
+        m_pOffsets.reset();
+        m_pOffsets = std::unique_ptr<COffset, CFreeLarge>(static_cast<COffset*>(AllocateLarge(iEntries * sizeof(COffset))),
+                                                          CFreeLarge{iEntries * sizeof(COffset)});
         m_iCapacity = iEntries;
     }
 

@@ -18,6 +18,7 @@
 #include "SampledBlurOperators.h"
 
 #include "MapStrips.h"
+#include "ScaledRowSums.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -31,39 +32,6 @@ long long Clamp(long long iValue, long long iSize) { return std::min(std::max(iV
 int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 int CeilDiv(int a, int b) { return -FloorDiv(-a, b); }
 int Mod(int a, int b) { return a - b * FloorDiv(a, b); }
-
-// pAcc[m] += dTap[0] * pIn[0][m], then += dTap[1] * pIn[1][m], ...: the inner
-// loop of both directions. Up to four taps share one pass over the
-// accumulator (the sums are formed in the same order as one tap at a time).
-template <int TAPS>
-void AddScaledTaps(double* __restrict pAcc, const double* const* ppIn, const double* pTap, std::size_t iCount)
-{
-    const double* __restrict p0 = ppIn[0];
-    const double* __restrict p1 = ppIn[TAPS > 1 ? 1 : 0];
-    const double* __restrict p2 = ppIn[TAPS > 2 ? 2 : 0];
-    const double* __restrict p3 = ppIn[TAPS > 3 ? 3 : 0];
-    const double d0 = pTap[0], d1 = pTap[TAPS > 1 ? 1 : 0], d2 = pTap[TAPS > 2 ? 2 : 0], d3 = pTap[TAPS > 3 ? 3 : 0];
-    for (std::size_t m = 0; m < iCount; ++m) {
-        double dAcc = pAcc[m] + d0 * p0[m];
-        if (TAPS > 1) dAcc = dAcc + d1 * p1[m];
-        if (TAPS > 2) dAcc = dAcc + d2 * p2[m];
-        if (TAPS > 3) dAcc = dAcc + d3 * p3[m];
-        pAcc[m] = dAcc;
-    }
-}
-
-// Adds iTaps shifted rows, four at a time.
-void AddScaledRows(double* pAcc, const double* const* ppIn, const double* pTap, int iTaps, std::size_t iCount)
-{
-    int t = 0;
-    for (; t + 4 <= iTaps; t += 4) AddScaledTaps<4>(pAcc, ppIn + t, pTap + t, iCount);
-    switch (iTaps - t) {
-    case 3: AddScaledTaps<3>(pAcc, ppIn + t, pTap + t, iCount); break;
-    case 2: AddScaledTaps<2>(pAcc, ppIn + t, pTap + t, iCount); break;
-    case 1: AddScaledTaps<1>(pAcc, ppIn + t, pTap + t, iCount); break;
-    default: break;
-    }
-}
 
 // Copies iPixels pixels of P values from pIn (pixel stride iInStride values)
 // to pOut (stride iOutStride); PLANES > 0 fixes P at compile time.
@@ -244,8 +212,10 @@ void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iT
     const int iFirst = vecTaps.front().iShift, iLast = imgDst.cols - 1 + vecTaps.back().iShift;
     CPhaseRowCache<TRows> cache(rows, iCols, iPlanes, iScale, iKh, iFirst, iLast);
 
+    // All kh * kw taps of an output row are added in one pass, row by row of
+    // the kernel and tap by tap within a row.
     const std::size_t iValues = static_cast<std::size_t>(imgDst.cols) * iPlanes;
-    std::vector<const double*> vecRows(iKw);
+    std::vector<const double*> vecRows(static_cast<std::size_t>(iKh) * iKw);
     for (int a = 0; a < imgDst.rows; ++a) {
         double* pOut = imgDst.ptr<double>(a);
         std::fill(pOut, pOut + iValues, 0.0);
@@ -253,10 +223,10 @@ void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iT
             const int iRow = static_cast<int>(Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, iRows));
             for (int j = 0; j < iKw; ++j) {
                 const double* pPhase = cache.Phase(iRow, vecTaps[j].iPhase);
-                vecRows[j] = pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * iPlanes;
+                vecRows[static_cast<std::size_t>(i) * iKw + j] = pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * iPlanes;
             }
-            AddScaledRows(pOut, vecRows.data(), vecFlipped.data() + static_cast<std::size_t>(i) * iKw, iKw, iValues);
         }
+        AddScaledRows(pOut, vecRows.data(), vecFlipped.data(), iKh * iKw, iValues);
     }
 }
 
@@ -269,7 +239,7 @@ public:
           m_rows(SampleTaps(m_iRows, imgKernel.rows, imgKernel.rows / 2, iScale)),
           m_cols(SampleTaps(m_iCols, imgKernel.cols, imgKernel.cols / 2, iScale)),
           m_iPhaseSize(static_cast<std::size_t>(imgLow.cols + 1) * m_iPlanes),
-          m_vecAcc(static_cast<std::size_t>(iScale) * m_iPhaseSize), m_vecRows(imgKernel.cols), m_vecTapValues(imgKernel.cols)
+          m_vecAcc(static_cast<std::size_t>(iScale) * m_iPhaseSize), m_vecRows(imgKernel.total()), m_vecTapValues(imgKernel.total())
     {
         // Interior columns x in [kw/2, W - kw + kw/2]: no tap is clamped, and
         // tap j meets a sample exactly when x + j - kw/2 is a multiple of s.
@@ -295,11 +265,9 @@ public:
     {
         const int P = m_iPlanes;
         for (int x : m_vecBorder) std::fill(pOut + static_cast<std::size_t>(x) * P, pOut + static_cast<std::size_t>(x + 1) * P, 0.0);
-        std::fill(m_vecAcc.begin(), m_vecAcc.end(), 0.0);
         for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
             const double* pLow = m_imgLow.ptr<double>(m_rows.vecSample[r]);
             const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
-            for (int psi = 0; psi < m_iScale; ++psi) AddInteriorPhase(psi, pLow, pKernel);
             for (int x : m_vecBorder) {
                 double* pPixel = pOut + static_cast<std::size_t>(x) * P;
                 for (std::size_t t = m_cols.vecStart[x]; t < m_cols.vecStart[x + 1]; ++t) {
@@ -312,26 +280,30 @@ public:
         for (int psi = 0; psi < m_iScale; ++psi) {
             const CInteriorPhase& phase = m_vecPhases[psi];
             if (phase.iEnd <= phase.iBegin) continue;
+            double* pAcc = m_vecAcc.data() + psi * m_iPhaseSize + static_cast<std::size_t>(phase.iBegin) * P;
+            AddInteriorPhase(y, phase, pAcc);
             CopyPixelsAnyPlanes(pOut + (static_cast<std::size_t>(phase.iBegin) * m_iScale + psi) * P,
-                                static_cast<std::size_t>(m_iScale) * P,
-                                m_vecAcc.data() + psi * m_iPhaseSize + static_cast<std::size_t>(phase.iBegin) * P, P,
-                                phase.iEnd - phase.iBegin, P);
+                                static_cast<std::size_t>(m_iScale) * P, pAcc, P, phase.iEnd - phase.iBegin, P);
         }
     }
 
 private:
-    // The taps of kernel row pKernel that meet samples of low-resolution row
-    // pLow, for the interior columns of phase psi.
-    void AddInteriorPhase(int psi, const double* pLow, const double* pKernel)
+    // The interior columns of one phase of row y: every low-resolution row
+    // that a kernel row meets, with the taps of that row that meet samples,
+    // added in one pass (kernel row by kernel row, tap by tap).
+    void AddInteriorPhase(int y, const CInteriorPhase& phase, double* pAcc)
     {
-        const CInteriorPhase& phase = m_vecPhases[psi];
-        if (phase.iEnd <= phase.iBegin) return;
-        double* pAcc = m_vecAcc.data() + psi * m_iPhaseSize + static_cast<std::size_t>(phase.iBegin) * m_iPlanes;
         const std::size_t iCount = static_cast<std::size_t>(phase.iEnd - phase.iBegin) * m_iPlanes;
-        const int iTaps = static_cast<int>(phase.vecTaps.size());
-        for (int t = 0; t < iTaps; ++t) {
-            m_vecRows[t] = pLow + static_cast<std::size_t>(phase.iBegin + phase.vecTaps[t].iShift) * m_iPlanes;
-            m_vecTapValues[t] = pKernel[phase.vecTaps[t].iTap];
+        std::fill(pAcc, pAcc + iCount, 0.0);
+        int iTaps = 0;
+        for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
+            const double* pLow = m_imgLow.ptr<double>(m_rows.vecSample[r]);
+            const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
+            for (const CShiftTap& tap : phase.vecTaps) {
+                m_vecRows[iTaps] = pLow + static_cast<std::size_t>(phase.iBegin + tap.iShift) * m_iPlanes;
+                m_vecTapValues[iTaps] = pKernel[tap.iTap];
+                ++iTaps;
+            }
         }
         AddScaledRows(pAcc, m_vecRows.data(), m_vecTapValues.data(), iTaps, iCount);
     }

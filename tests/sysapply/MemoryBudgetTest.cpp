@@ -5,6 +5,7 @@
 #include "tests/sysapply/AllocationMeter.h"
 
 #include "mex_standin.h"
+#include "qmv_system_apply/LargeBuffers.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
@@ -42,6 +43,7 @@ double PeakImages(int iSize, int iPlanes, int iFrames, int iScale, int iKernel, 
     const int iBefore = omp_get_max_threads();
     omp_set_num_threads(iThreads);
     CallMex(1, {imgI.get(), param.get()});  // threads and their pools start here, not in the measured call
+    NSysApply::ReleaseKeptBuffers();         // the measured call starts without the buffers of this one
     bool bOk = false;
     const long long iPeak = NAllocationMeter::PeakBytesOf([&] { bOk = CallMex(1, {imgI.get(), param.get()}).bOk; });
     omp_set_num_threads(iBefore);
@@ -54,7 +56,7 @@ TEST(SysApplyMemory, PeakStaysWithinTheBudget)
     struct CCase {
         int iSize, iPlanes, iFrames, iScale, iKernel;
     };
-    for (const CCase& c : {CCase{192, 3, 8, 2, 5}, CCase{192, 1, 8, 3, 9}, CCase{96, 3, 2, 1, 3}}) {
+    for (const CCase& c : {CCase{192, 3, 8, 2, 5}, CCase{192, 1, 8, 3, 9}, CCase{96, 3, 2, 1, 3}, CCase{448, 3, 8, 2, 5}}) {
         for (int iThreads : {1, 2, 4}) {
             const int iTeam = std::min(iThreads, c.iFrames);
             const double dPeak = PeakImages(c.iSize, c.iPlanes, c.iFrames, c.iScale, c.iKernel, iThreads);

@@ -4,6 +4,7 @@
 
 #include "qmv_system_apply/ForwardOperators.h"
 #include "qmv_system_apply/SampledBlurOperators.h"
+#include "qmv_system_apply/ScaledRowSums.h"
 #include "qmv_system_apply/TransposeOperators.h"
 
 #include <gtest/gtest.h>
@@ -97,6 +98,41 @@ TEST(SampledBlur, ReusesADestinationOfTheRightSize)
     UpsampleBlurTransposeFromSamples(imgHigh, imgLow, imgKernel, 2);
     EXPECT_EQ(imgLow.data, pLow);
     EXPECT_EQ(imgHigh.data, pHigh);
+}
+
+}  // namespace
+
+namespace {
+
+// The row sums behind both directions: the AVX2 form, where the processor has
+// it, gives the bits of the plain one for every tap count and row length
+// (vector bodies, remainders, misaligned rows, non-finite values).
+TEST(SampledBlur, WiderRegistersGiveTheSameBits)
+{
+#if QMV_HAVE_AVX2_CLONES
+    if (!CpuHasAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+    cv::RNG rng(31);
+    std::vector<double> vecIn(40 * 64);
+    for (double& d : vecIn) d = rng.uniform(-1e3, 1e3);
+    vecIn[5] = kNaN;
+    vecIn[70] = std::numeric_limits<double>::infinity();
+    for (int iTaps : {1, 2, 3, 4, 5, 9, 25, 37}) {
+        for (std::size_t iCount : {1u, 3u, 4u, 7u, 16u, 61u}) {
+            std::vector<const double*> vecRows(iTaps);
+            std::vector<double> vecTaps(iTaps);
+            for (int t = 0; t < iTaps; ++t) {
+                vecRows[t] = vecIn.data() + t * 64 + (t % 3);  // rows at any alignment
+                vecTaps[t] = rng.uniform(-2.0, 2.0);
+            }
+            std::vector<double> vecPlain(iCount, 0.25), vecWide(iCount, 0.25);
+            AddScaledRowsPortable(vecPlain.data(), vecRows.data(), vecTaps.data(), iTaps, iCount);
+            AddScaledRowsAvx2(vecWide.data(), vecRows.data(), vecTaps.data(), iTaps, iCount);
+            EXPECT_EQ(std::memcmp(vecPlain.data(), vecWide.data(), iCount * sizeof(double)), 0) << iTaps << " taps, " << iCount;
+        }
+    }
+#else
+    GTEST_SKIP() << "built without the AVX2 forms";
+#endif
 }
 
 }  // namespace
