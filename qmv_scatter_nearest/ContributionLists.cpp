@@ -44,10 +44,9 @@ inline void PrefetchForWrite(const T* p)
 #endif
 }
 
-// Sources ahead in the row whose list places, and then list entries, are
-// prefetched: random maps scatter both over arrays larger than the cache.
+// Sources ahead in the row whose list places are prefetched: random maps
+// scatter them over an array larger than the processor's second-level cache.
 constexpr qelMInt kPlaceAhead = 16;
-constexpr qelMInt kEntryAhead = 8;
 
 // The target of the source in column x of pRow (clamped to the row), with
 // kNoTarget as element 0: an address to prefetch from.
