@@ -50,7 +50,10 @@
 %     imgAI  H x W x P double (H x W when P = 1)
 %
 %   Frames run in parallel (OpenMP; OMP_NUM_THREADS limits the threads);
-%   the result is the same, bit for bit, for any number of threads.
+%   the result is the same, bit for bit, for any number of threads.  Large
+%   scratch buffers (about one image per thread, plus one) are kept from one
+%   call to the next while the sizes stay the same; "clear qmv_system_apply"
+%   gives them back.
 %
 %   A non-finite map coordinate gives 0 in the forward warp and, in the
 %   transposed warp, prints one line with the 0-based column x and row y:
