@@ -69,3 +69,32 @@ TEST(SysApplyMemory, PeakStaysWithinTheBudget)
 }
 
 }  // namespace
+
+namespace {
+
+// Buffers of several megabytes outlive their call for the next one of the same
+// size; another size gives them back, and so does ReleaseKeptBuffers.
+TEST(SysApplyMemory, LargeBuffersAreKeptForTheSameSizeOnly)
+{
+#if defined(__linux__)
+    using NAllocationMeter::g_iCurrent;
+    const std::size_t iEight = std::size_t(8) << 20, iTwelve = std::size_t(12) << 20;
+    NSysApply::ReleaseKeptBuffers();
+    const long long iBase = g_iCurrent.load();
+    void* p = NSysApply::AllocateLarge(iEight);
+    NSysApply::FreeLarge(p, iEight);
+    EXPECT_GE(g_iCurrent.load() - iBase, static_cast<long long>(iEight));  // kept
+    void* q = NSysApply::AllocateLarge(iEight);
+    EXPECT_EQ(p, q);
+    NSysApply::FreeLarge(q, iEight);
+    void* r = NSysApply::AllocateLarge(iTwelve);
+    EXPECT_LT(g_iCurrent.load() - iBase, static_cast<long long>(iTwelve + iEight));  // the 8 MB one is gone
+    NSysApply::FreeLarge(r, iTwelve);
+    NSysApply::ReleaseKeptBuffers();
+    EXPECT_EQ(g_iCurrent.load(), iBase);
+#else
+    GTEST_SKIP() << "buffers are kept only where huge pages are asked for";
+#endif
+}
+
+}  // namespace
