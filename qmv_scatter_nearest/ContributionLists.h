@@ -56,12 +56,12 @@ template <class TIndex>
 CLists<TIndex> BuildLists(const double* pMap, qelMInt iWidth, qelMInt iHeight,
                           std::vector<CIllegalVector>& vIllegal);
 
-// Each of the iChannels planes of pOut (iPlane elements each) set to the
-// sums of its lists over the same plane of pSrc, every sum formed from 0.0
-// in list order as value + sum. Every element of pOut is written.
+// Each of the iChannels planes of pOut (iHeight x iWidth, column-major) set
+// to the sums of its lists over the same plane of pSrc, every sum formed from
+// 0.0 in list order as value + sum. Every element of pOut is written.
 template <class TIndex>
-void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, std::ptrdiff_t iPlane,
-              qelMInt iChannels);
+void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, qelMInt iWidth,
+              qelMInt iHeight, qelMInt iChannels);
 
 } // namespace NContributionLists
 

@@ -19,7 +19,7 @@ void ScatterByLists(const double* pSrc, const double* pMap, double* pOut, qelMIn
 {
     const NContributionLists::CLists<TIndex> lists =
         NContributionLists::BuildLists<TIndex>(pMap, iWidth, iHeight, vIllegal);
-    NContributionLists::SumLists(lists, pSrc, pOut, std::ptrdiff_t(iWidth) * iHeight, iChannels);
+    NContributionLists::SumLists(lists, pSrc, pOut, iWidth, iHeight, iChannels);
 }
 
 } // namespace

@@ -98,6 +98,51 @@ inline void PrefetchForRead(const double* p)
 #endif
 }
 
+// Entry pairs sampled to tell lists that jump between distant sources.
+constexpr std::ptrdiff_t kSamplePairs = 1024;
+
+// True when most sampled pairs of consecutive entries name sources more than
+// iNear elements apart (empty entries aside), as random maps give them; a
+// motion map's lists walk the planes in order, which the processor follows.
+template <class TIndex>
+bool ScatteredSources(const CLists<TIndex>& lists, std::ptrdiff_t iNear)
+{
+    using CBits = CEntryBits<TIndex>;
+    const TIndex* pEntries = lists.pEntries.get();
+    const std::ptrdiff_t iStep = std::max<std::ptrdiff_t>(1, lists.iEntries / kSamplePairs);
+    std::ptrdiff_t iFar = 0, iPairs = 0;
+    for (std::ptrdiff_t j = 0; j + 1 < lists.iEntries; j += iStep) {
+        const TIndex a = pEntries[j], b = pEntries[j + 1];
+        if ((a | b) & CBits::kEmpty) {
+            continue;
+        }
+        const TIndex iA = a & CBits::kIndex, iB = b & CBits::kIndex;
+        iFar += static_cast<std::ptrdiff_t>(iA > iB ? iA - iB : iB - iA) > iNear;
+        ++iPairs;
+    }
+    return 2 * iFar > iPairs;
+}
+
+// Reads one element of every cache line of the planes, in memory order, so
+// that the sources are in the processor's caches when the lists name them:
+// at random, as random maps do, each line would otherwise come from memory
+// on its own, which the processor neither predicts nor prefetches. The bits
+// are combined only so that the reads are not optimised away.
+void LoadPlanes(const double* const* ppSrc, qelMInt iPlanes, std::ptrdiff_t iPlane)
+{
+    constexpr std::ptrdiff_t iLine = 64 / sizeof(double);
+    std::uint64_t iBits = 0;
+    for (qelMInt p = 0; p < iPlanes; ++p) {
+        for (std::ptrdiff_t i = 0; i < iPlane; i += iLine) {
+            std::uint64_t iElement;
+            std::memcpy(&iElement, ppSrc[p] + i, sizeof iElement);
+            iBits ^= iElement;
+        }
+    }
+    volatile std::uint64_t iSink = iBits;
+    static_cast<void>(iSink);
+}
+
 // Sums of the lists for kPlanes planes at once. An entry with kFirst starts
 // the next output element from 0.0 (the running sum masked away); one with
 // kEmpty adds 0.0 (its value masked away). The running sum is stored at every
@@ -166,9 +211,12 @@ void SumPlaneGroup(const CLists<TIndex>& lists, const double* const* ppSrc, doub
 } // namespace
 
 template <class TIndex>
-void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, std::ptrdiff_t iPlane,
-              qelMInt iChannels)
+void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, qelMInt iWidth,
+              qelMInt iHeight, qelMInt iChannels)
 {
+    const std::ptrdiff_t iPlane = std::ptrdiff_t(iWidth) * iHeight;
+    // Sources more than a few columns apart lie on other memory pages.
+    const bool bLoadPlanes = ScatteredSources(lists, 4 * std::ptrdiff_t(iHeight));
     for (qelMInt k0 = 0; k0 < iChannels; k0 += kMaxPlanesPerPass) {
         const qelMInt iPlanes = std::min(kMaxPlanesPerPass, iChannels - k0);
         const double* apSrc[kMaxPlanesPerPass];
@@ -177,13 +225,16 @@ void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, std
             apSrc[p] = pSrc + (k0 + p) * iPlane;
             apOut[p] = pOut + (k0 + p) * iPlane;
         }
+        if (bLoadPlanes) {
+            LoadPlanes(apSrc, iPlanes, iPlane);
+        }
         SumPlaneGroup(lists, apSrc, apOut, iPlanes);
     }
 }
 
-template void SumLists(const CLists<std::uint32_t>&, const double*, double*, std::ptrdiff_t,
+template void SumLists(const CLists<std::uint32_t>&, const double*, double*, qelMInt, qelMInt,
                        qelMInt);
-template void SumLists(const CLists<std::uint64_t>&, const double*, double*, std::ptrdiff_t,
+template void SumLists(const CLists<std::uint64_t>&, const double*, double*, qelMInt, qelMInt,
                        qelMInt);
 
 } // namespace NContributionLists

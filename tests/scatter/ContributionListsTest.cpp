@@ -121,8 +121,7 @@ TEST(ScatterLists, SixtyFourBitEntriesGiveTheImagePathsSums)
         const auto lists =
             NContributionLists::BuildLists<std::uint64_t>(vMap.data(), iW, iH, vIllegal);
         std::vector<double> vOut(mxGetNumberOfElements(img.get()), -1.0);
-        NContributionLists::SumLists(lists, mxGetPr(img.get()), vOut.data(),
-                                     std::ptrdiff_t(iW) * iH, iK);
+        NContributionLists::SumLists(lists, mxGetPr(img.get()), vOut.data(), iW, iH, iK);
         EXPECT_EQ(std::memcmp(vOut.data(), mxGetPr(ref.get()), vOut.size() * sizeof(double)), 0);
         ASSERT_EQ(vIllegal.size(), vRefIllegal.size());
         for (size_t i = 0; i < vIllegal.size(); ++i) {
