@@ -16,6 +16,8 @@
 #include "TermAssembly.h"
 #include "TransposeOperators.h"
 
+#include <algorithm>
+
 namespace NSysApply {
 
 namespace {
@@ -44,11 +46,15 @@ struct CThreadScratch {
     cv::Mat imgLowRes;             // one low-resolution transposed plane
     CFrameMapOffsets offsets;      // the frame's map, resolved once for all planes
     CIllegalVectorList lstIgnored; // the illegal entries of planes after the first
+    std::vector<double> vecRegulariser;  // the rows of a band of the regulariser
 };
+
+constexpr int REGULARISER_BAND_ROWS = 32;
 
 }  // namespace
 
-void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWarnings& warnings)
+void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifferenceRows& regulariser, cv::Mat& imgAcc,
+                       CFrameWarnings& warnings)
 {
     const CPlanarView& viewX = args.viewX;
     const int iScale = args.iScale, iPlanes = viewX.iPlanes;
@@ -60,10 +66,22 @@ void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWa
     for (CThreadScratch& scratch : vecScratch) {
         scratch.imgLowRes.create(viewX.iCols / iScale, viewX.iRows / iScale, CV_64FC1);
         scratch.offsets.Reserve(viewX.PlaneSize());
+        scratch.vecRegulariser.resize(regulariser.ScratchSize());
     }
-    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads);
-    RunFramesInParallel(args.iFrames, [&](int k, int iThread) {
+    // The regulariser's rows come first, in bands handed out like frames, so
+    // that a thread held up elsewhere delays no one; the frame terms are added
+    // once all bands are in.
+    const int iBands = (regulariser.Rows() + REGULARISER_BAND_ROWS - 1) / REGULARISER_BAND_ROWS;
+    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads, iBands);
+    RunTasksInParallel(iBands + args.iFrames, iThreads, [&](int iTask, int iThread) {
         CThreadScratch& scratch = vecScratch[iThread];
+        if (iTask < iBands) {
+            const int iBegin = iTask * REGULARISER_BAND_ROWS;
+            regulariser.Compute(iBegin, std::min(iBegin + REGULARISER_BAND_ROWS, regulariser.Rows()), scratch.vecRegulariser.data());
+            sum.PrerequisiteDone();
+            return;
+        }
+        const int k = iTask - iBands;
         const cv::Mat& imgKernel = vecKernels[k];
         const bool bReference = k == args.iReferenceFrame;
         if (!bReference) scratch.offsets.ResolveColumnMajor(args.vecMaps[k]);

@@ -5,6 +5,7 @@
 
 #include "ArgumentContract.h"
 #include "IllegalVector.h"
+#include "WeightedDifferenceTerm.h"
 
 #include <opencv2/core.hpp>
 
@@ -12,13 +13,16 @@
 
 namespace NSysApply {
 
-// Adds the frame terms to imgAcc, the P transposed planes of an H x W x P
-// column-major array stacked into a (P*W) x H matrix, in frame order:
-// imgAcc = f * r_k + imgAcc for k = 0..N-1, f = dataTermScale / N. Frames are
-// computed in parallel with per-thread low-resolution scratch; the blur pair
-// works on the kept samples only, the warps row by row inside it, and each
-// r_k is added as soon as the frames before it are in (CFrameTermSum).
-void FrameOperatorLoop(const COperatorArguments& args, cv::Mat& imgAcc, CFrameWarnings& warnings);
+// imgAcc = eta * R(x) + f * r_0 + ... + f * r_(N-1), in this order for each
+// element, f = dataTermScale / N. imgAcc is the P transposed planes of an
+// H x W x P column-major array stacked into a (P*W) x H matrix, and
+// regulariser gives eta * R into it row by row. One parallel region forms
+// eta * R in bands, then the frames (with per-thread low-resolution scratch;
+// the blur pair works on the kept samples only, the warps row by row inside
+// it), and each r_k is added as soon as R and the frames before it are in
+// (CFrameTermSum).
+void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifferenceRows& regulariser, cv::Mat& imgAcc,
+                       CFrameWarnings& warnings);
 
 // The straightforward loop, kept as the reference of the one above: per-frame
 // warp and low-resolution buffers, full-resolution cv::filter2D, on imgX,

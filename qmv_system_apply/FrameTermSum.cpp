@@ -12,8 +12,8 @@
 
 namespace NSysApply {
 
-CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers)
-    : m_imgAcc(imgAcc), m_dFactor(dFactor), m_vecReady(iFrames), m_vecDelivered(iFrames, 0)
+CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers, int iPrerequisites)
+    : m_imgAcc(imgAcc), m_dFactor(dFactor), m_vecReady(iFrames), m_vecDelivered(iFrames, 0), m_iPrerequisites(iPrerequisites)
 {
     m_vecFree.reserve(std::max(iFrames, iBuffers));  // recycling never allocates
     for (int i = 0; i < iBuffers; ++i) m_vecFree.push_back(NewBuffer());
@@ -45,7 +45,19 @@ void CFrameTermSum::Deliver(int iFrame, cv::Mat& imgFrame)
     std::unique_lock<std::mutex> lock(m_mutex);
     m_vecReady[iFrame] = std::move(imgFrame);
     m_vecDelivered[iFrame] = 1;
-    if (m_bAdding) return;  // the adding thread will take it
+    if (m_bAdding || m_iPrerequisites > 0) return;  // the adding thread, or the last prerequisite, will take it
+    AddDueFrames(lock);
+}
+
+void CFrameTermSum::PrerequisiteDone()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (--m_iPrerequisites > 0 || m_bAdding) return;
+    AddDueFrames(lock);
+}
+
+void CFrameTermSum::AddDueFrames(std::unique_lock<std::mutex>& lock)
+{
     m_bAdding = true;
     const int iFrames = static_cast<int>(m_vecReady.size());
     while (m_iNext < iFrames && m_vecDelivered[m_iNext]) {

@@ -18,7 +18,9 @@ class CFrameTermSum {
 public:
     // imgAcc = dFactor * r_k + imgAcc for k = 0..iFrames-1, in this order.
     // iBuffers result buffers are allocated here, ahead of the frame loop.
-    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers);
+    // No frame is added before iPrerequisites calls of PrerequisiteDone (the
+    // parts of imgAcc's initial value still being formed).
+    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers, int iPrerequisites = 0);
 
     // A buffer for one frame result: a free one, or, when frames are delivered
     // out of order faster than they are added, a new one of the accumulator's
@@ -29,6 +31,9 @@ public:
     // ready) when it is its turn.
     void Deliver(int iFrame, cv::Mat& imgFrame);
 
+    // One part of imgAcc's initial value is complete.
+    void PrerequisiteDone();
+
     // Number of frames added so far.
     int FramesAdded() const { return m_iNext; }
 
@@ -36,6 +41,8 @@ private:
     static constexpr int MAX_FRAMES_PER_PASS = 4;
 
     cv::Mat NewBuffer() const;
+    // With the lock held and no other thread adding: adds the frames due.
+    void AddDueFrames(std::unique_lock<std::mutex>& lock);
 
     cv::Mat& m_imgAcc;
     const double m_dFactor;
@@ -44,6 +51,7 @@ private:
     std::vector<char> m_vecDelivered;
     std::vector<cv::Mat> m_vecFree;    // added, ready for reuse
     int m_iNext = 0;                   // the frame due next
+    int m_iPrerequisites;              // parts of imgAcc still being formed
     bool m_bAdding = false;            // some thread is adding
 };
 

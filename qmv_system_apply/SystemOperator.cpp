@@ -23,12 +23,10 @@ void CreateFrameBuffers(std::vector<cv::Mat>& vecBuffers, int iFrames, int iRows
 
 void ApplySystemOperator(const COperatorArguments& args, double* pResult, CFrameWarnings& warnings)
 {
-    // R(x) does not depend on the frames; forming eta * R(x) first lets the
-    // frame loop add each frame term as soon as it is its turn.
     const CPlanarView& viewX = args.viewX;
-    ScaledWeightedDifferenceTerm(pResult, viewX, args.viewW, args.dEta);
+    const CStackedRegulariser regulariser(pResult, viewX, args.viewW, args.dEta);
     cv::Mat imgAcc = StackedPlanes(pResult, viewX.iRows, viewX.iCols, viewX.iPlanes);
-    FrameOperatorLoop(args, imgAcc, warnings);
+    FrameOperatorLoop(args, regulariser.Rows(), imgAcc, warnings);
 }
 
 void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings)

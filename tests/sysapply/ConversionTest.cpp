@@ -141,4 +141,52 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     EXPECT_TRUE(BitIdentical(imgAcc, imgExpected));
 }
 
+// Frames delivered before the accumulator's initial value is complete wait for
+// the last prerequisite, which then adds them, in parallel or not.
+TEST(FrameTermSum, WaitsForItsPrerequisites)
+{
+    cv::RNG rng(32);
+    const int N = 4;
+    std::vector<cv::Mat> vecFrames;
+    for (int k = 0; k < N; ++k) vecFrames.push_back(RandomMat(5, 4, 3, rng));
+    const cv::Mat imgStart = RandomMat(5, 4, 3, rng);
+    cv::Mat imgExpected = imgStart.clone();
+    for (const cv::Mat& img : vecFrames) AddFrameTerm(imgExpected, 0.37, img);
+
+    cv::Mat imgAcc = cv::Mat::zeros(5, 4, CV_64FC3);
+    CFrameTermSum sum(imgAcc, 0.37, N, 1, 2);
+    for (int k : {0, 1, 3}) {
+        cv::Mat imgFrame = sum.TakeBuffer();
+        vecFrames[k].copyTo(imgFrame);
+        sum.Deliver(k, imgFrame);
+    }
+    imgStart.rowRange(0, 2).copyTo(imgAcc.rowRange(0, 2));
+    sum.PrerequisiteDone();
+    EXPECT_EQ(sum.FramesAdded(), 0);
+    imgStart.rowRange(2, 5).copyTo(imgAcc.rowRange(2, 5));
+    sum.PrerequisiteDone();
+    EXPECT_EQ(sum.FramesAdded(), 2);
+    cv::Mat imgFrame = sum.TakeBuffer();
+    vecFrames[2].copyTo(imgFrame);
+    sum.Deliver(2, imgFrame);
+    EXPECT_EQ(sum.FramesAdded(), N);
+    EXPECT_TRUE(BitIdentical(imgAcc, imgExpected));
+
+    const int iBands = 5;  // the initial value formed in bands by parallel tasks
+    cv::Mat imgParallel = cv::Mat::zeros(5, 4, CV_64FC3);
+    CFrameTermSum parallelSum(imgParallel, 0.37, N, 2, iBands);
+    RunTasksInParallel(iBands + N, 2, [&](int iTask, int) {
+        if (iTask < iBands) {
+            imgStart.row(iTask).copyTo(imgParallel.row(iTask));
+            parallelSum.PrerequisiteDone();
+            return;
+        }
+        cv::Mat imgTerm = parallelSum.TakeBuffer();
+        vecFrames[iTask - iBands].copyTo(imgTerm);
+        parallelSum.Deliver(iTask - iBands, imgTerm);
+    });
+    EXPECT_EQ(parallelSum.FramesAdded(), N);
+    EXPECT_TRUE(BitIdentical(imgParallel, imgExpected));
+}
+
 }  // namespace
