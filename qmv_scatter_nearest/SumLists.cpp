@@ -16,9 +16,9 @@ namespace {
 
 constexpr qelMInt kMaxPlanesPerPass = 4;
 
-// The running sums of up to two planes, in one register where SSE2 is there:
-// the masks then stay beside the sums, and the chain from one sum to the next
-// is an and and an addition. A missing second plane is given as null.
+// The running sums of two planes (or one, with the single-plane Load and
+// Store), in one register where SSE2 is there: the masks then stay beside the
+// sums, and the chain from one sum to the next is an and and an addition.
 #if defined(__SSE2__)
 class CSumPair {
 public:
@@ -26,8 +26,9 @@ public:
 
     static CSumPair Load(const double* p0, const double* p1)
     {
-        return CSumPair(p1 ? _mm_loadh_pd(_mm_load_sd(p0), p1) : _mm_load_sd(p0));
+        return CSumPair(_mm_loadh_pd(_mm_load_sd(p0), p1));
     }
+    static CSumPair Load(const double* p0) { return CSumPair(_mm_load_sd(p0)); }
     // Both lanes set to the bit pattern iMask.
     static CSumPair Mask(std::uint64_t iMask)
     {
@@ -38,10 +39,9 @@ public:
     void Store(double* p0, double* p1) const
     {
         _mm_storel_pd(p0, m_v);
-        if (p1) {
-            _mm_storeh_pd(p1, m_v);
-        }
+        _mm_storeh_pd(p1, m_v);
     }
+    void Store(double* p0) const { _mm_storel_pd(p0, m_v); }
 
 private:
     explicit CSumPair(__m128d v) : m_v(v) {}
@@ -54,8 +54,9 @@ public:
 
     static CSumPair Load(const double* p0, const double* p1)
     {
-        return CSumPair(Bits(*p0), p1 ? Bits(*p1) : 0);
+        return CSumPair(Bits(*p0), Bits(*p1));
     }
+    static CSumPair Load(const double* p0) { return CSumPair(Bits(*p0), 0); }
     static CSumPair Mask(std::uint64_t iMask) { return CSumPair(iMask, iMask); }
     CSumPair operator&(const CSumPair& o) const { return CSumPair(m_a & o.m_a, m_b & o.m_b); }
     CSumPair operator+(const CSumPair& o) const
@@ -65,10 +66,9 @@ public:
     void Store(double* p0, double* p1) const
     {
         *p0 = Value(m_a);
-        if (p1) {
-            *p1 = Value(m_b);
-        }
+        *p1 = Value(m_b);
     }
+    void Store(double* p0) const { *p0 = Value(m_a); }
 
 private:
     CSumPair(std::uint64_t a, std::uint64_t b) : m_a(a), m_b(b) {}
@@ -154,16 +154,13 @@ void SumPlanes(const TIndex* pEntries, std::ptrdiff_t iEntries, const double* co
     using CBits = CEntryBits<TIndex>;
     constexpr int iFirstShift = sizeof(TIndex) * 8 - 1;
     constexpr int iEmptyShift = sizeof(TIndex) * 8 - 2;
-    constexpr int iPairs = (kPlanes + 1) / 2;
-    const double* apSrc[2 * iPairs];
-    double* apOut[2 * iPairs];
+    constexpr int iPairs = kPlanes / 2;
+    constexpr bool bSingle = kPlanes % 2 != 0;
+    const double* apSrc[kPlanes];
+    double* apOut[kPlanes];
     std::copy_n(ppSrc, kPlanes, apSrc);
     std::copy_n(ppOut, kPlanes, apOut);
-    if (kPlanes % 2) {
-        apSrc[2 * iPairs - 1] = nullptr;
-        apOut[2 * iPairs - 1] = nullptr;
-    }
-    CSumPair aSum[iPairs];
+    CSumPair aSum[iPairs + 1];
     std::ptrdiff_t iOut = -1;
     for (std::ptrdiff_t j = 0; j < iEntries; ++j) {
         const std::ptrdiff_t iAhead = static_cast<std::ptrdiff_t>(pEntries[j + kAhead] & CBits::kIndex);
@@ -175,14 +172,18 @@ void SumPlanes(const TIndex* pEntries, std::ptrdiff_t iEntries, const double* co
         const CSumPair keepSum = CSumPair::Mask(iFirst - 1);
         const CSumPair keepValue =
             CSumPair::Mask(static_cast<std::uint64_t>((e >> iEmptyShift) & 1) - 1);
-        const std::ptrdiff_t iSource = static_cast<std::ptrdiff_t>(e & CBits::kIndex);
+        const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(e & CBits::kIndex);
         iOut += static_cast<std::ptrdiff_t>(iFirst);
         for (int q = 0; q < iPairs; ++q) {
-            const double* pSecond = kPlanes % 2 && q == iPairs - 1 ? nullptr : apSrc[2 * q + 1] + iSource;
-            double* pSecondOut = kPlanes % 2 && q == iPairs - 1 ? nullptr : apOut[2 * q + 1] + iOut;
-            aSum[q] = (CSumPair::Load(apSrc[2 * q] + iSource, pSecond) & keepValue) +
-                      (aSum[q] & keepSum);
-            aSum[q].Store(apOut[2 * q] + iOut, pSecondOut);
+            const double* p0 = apSrc[2 * q] + i;
+            const double* p1 = apSrc[2 * q + 1] + i;
+            aSum[q] = (CSumPair::Load(p0, p1) & keepValue) + (aSum[q] & keepSum);
+            aSum[q].Store(apOut[2 * q] + iOut, apOut[2 * q + 1] + iOut);
+        }
+        if (bSingle) {
+            const double* p0 = apSrc[kPlanes - 1] + i;
+            aSum[iPairs] = (CSumPair::Load(p0) & keepValue) + (aSum[iPairs] & keepSum);
+            aSum[iPairs].Store(apOut[kPlanes - 1] + iOut);
         }
     }
 }
