@@ -34,29 +34,6 @@ std::ptrdiff_t PlaceElements(TIndex* pCounts, std::ptrdiff_t iElements, TIndex* 
     return static_cast<std::ptrdiff_t>(iNext);
 }
 
-template <class T>
-inline void PrefetchForWrite(const T* p)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(p, 1);
-#else
-    static_cast<void>(p);
-#endif
-}
-
-// Sources ahead in the row whose list places are prefetched: random maps
-// scatter them over an array larger than the processor's second-level cache.
-constexpr qelMInt kPlaceAhead = 16;
-
-// The target of the source in column x of pRow (clamped to the row), with
-// kNoTarget as element 0: an address to prefetch from.
-template <class TIndex>
-inline TIndex TargetAhead(const TIndex* pRow, qelMInt x, qelMInt iWidth)
-{
-    const TIndex t = pRow[std::min(x, iWidth - 1)];
-    return t == kNoTarget<TIndex> ? 0 : t;
-}
-
 // Every source appended to its target's list, in visiting order; pNext holds
 // the place of each list's next entry and ends as the place after its last.
 template <class TIndex>
@@ -67,7 +44,6 @@ void AppendSources(const TIndex* pTargets, std::ptrdiff_t iPitch, qelMInt iWidth
         const TIndex* pRow = pTargets + y * iPitch;
         TIndex iSource = static_cast<TIndex>(y);
         for (qelMInt x = 0; x < iWidth; ++x, iSource += TIndex(iHeight)) {
-            PrefetchForWrite(pNext + TargetAhead(pRow, x + kPlaceAhead, iWidth));
             const TIndex t = pRow[x];
             if (t == kNoTarget<TIndex>) {
                 vIllegal.push_back(CIllegalVector{x, y});
