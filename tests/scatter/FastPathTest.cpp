@@ -1,8 +1,9 @@
 // The entry's path straight between the arrays against the path through
 // library images: bit-identical sums and the same illegal vectors in the same
 // order, on maps that exercise every branch of the fast path (targets spread
-// over the image, targets in a few rows, both in one image, non-finite and
-// huge coordinates) and on shapes around its band and cache-line sizes.
+// over the image, which read the planes ahead, targets near their sources,
+// both in one image, many sources on few targets, non-finite and huge
+// coordinates) and on shapes around its four-by-four blocks and cache lines.
 #include "ScatterArrays.h"
 
 #include "mex_standin.h"
@@ -160,10 +161,11 @@ void ExpectSamePaths(const CShape& s, const FCoordinate& fnCoord, unsigned iSeed
 }
 
 const CShape kShapes[] = {
-    {512, 40, 3}, // height a multiple of 512: every row of a column-major plane in one cache set
+    {512, 40, 3}, // height a multiple of 512: power-of-two strides between columns
     {512, 40, 0}, {37, 53, 3}, {70, 29, 0}, {33, 1, 2}, {1, 77, 0}, {5, 9, 4}, {1, 1, 0},
-    {30, 1300, 0}, // wide: bands of fewer rows, the last one short
+    {30, 1300, 0}, // wide: long rows of targets, and a width that is no multiple of four
     {20, 5000, 2},
+    {23, 19, 6}, // planes summed four, then two, to a pass
 };
 
 TEST(ScatterFastPath, SpreadTargetsMatchTheImagePathBitForBit)
