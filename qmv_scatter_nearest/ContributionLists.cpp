@@ -8,7 +8,6 @@
 #include "MapTargets.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace NContributionLists {
 

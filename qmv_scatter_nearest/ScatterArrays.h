@@ -1,9 +1,9 @@
 // The two ways of computing the module's result from its argument arrays,
 // which must have passed the entry's checks: img (H x W or H x W x K) and
 // imgMap (H x W x 2, 1-based target columns, then rows). pmxWarped must be a
-// new double array of img's size, as the host creates it (all zeros). Both
-// form the same sums in the same order, so their results agree bit for bit,
-// and both append the non-finite map vectors to vIllegal in visiting order.
+// double array of img's size; both write every element of it. Both form the
+// same sums in the same order, so their results agree bit for bit, and both
+// append the non-finite map vectors to vIllegal in visiting order.
 #ifndef QMV_SCATTER_NEAREST_SCATTERARRAYS_H
 #define QMV_SCATTER_NEAREST_SCATTERARRAYS_H
 
