@@ -43,9 +43,7 @@ void ApplyPlaneWeights(cv::Mat& imgLowRes, const CPlanarView& viewWeights, int i
 
 // Per-thread scratch, allocated before the region so that workers only reuse it.
 struct CThreadScratch {
-    cv::Mat imgLowRes;             // one low-resolution transposed plane
-    CFrameMapOffsets offsets;      // the frame's map, resolved once for all planes
-    CIllegalVectorList lstIgnored; // the illegal entries of planes after the first
+    cv::Mat imgLowRes;                   // one low-resolution transposed plane
     std::vector<double> vecRegulariser;  // the rows of a band of the regulariser
 };
 
@@ -65,14 +63,14 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
     std::vector<CThreadScratch> vecScratch(iThreads);
     for (CThreadScratch& scratch : vecScratch) {
         scratch.imgLowRes.create(viewX.iCols / iScale, viewX.iRows / iScale, CV_64FC1);
-        scratch.offsets.Reserve(viewX.PlaneSize());
         scratch.vecRegulariser.resize(regulariser.ScratchSize());
     }
     // The regulariser's rows come first, in bands handed out like frames, so
     // that a thread held up elsewhere delays no one; the frame terms are added
     // once all bands are in.
     const int iBands = (regulariser.Rows() + REGULARISER_BAND_ROWS - 1) / REGULARISER_BAND_ROWS;
-    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads, iBands);
+    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads, viewX.PlaneSize(),
+                      iBands);
     RunTasksInParallel(iBands + args.iFrames, iThreads, [&](int iTask, int iThread) {
         CThreadScratch& scratch = vecScratch[iThread];
         if (iTask < iBands) {
@@ -83,25 +81,21 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
         }
         const int k = iTask - iBands;
         const cv::Mat& imgKernel = vecKernels[k];
-        const bool bReference = k == args.iReferenceFrame;
-        if (!bReference) scratch.offsets.ResolveColumnMajor(args.vecMaps[k]);
-        cv::Mat imgFrame = sum.TakeBuffer();
+        CFrameTerm term = sum.TakeTerm();
+        term.bWarped = k != args.iReferenceFrame;
+        if (term.bWarped) {
+            term.offsets.ResolveColumnMajor(args.vecMaps[k]);
+            term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], warnings[k]);
+        }
         for (int c = 0; c < iPlanes; ++c) {
             const cv::Mat imgX = TransposedPlane(viewX, c);
-            cv::Mat imgOut = imgFrame.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
-            if (bReference) BlurDecimateAtSamples(scratch.imgLowRes, imgX, imgKernel, iScale);
-            else WarpBlurDecimateAtSamples(scratch.imgLowRes, imgX, scratch.offsets, imgKernel, iScale);
+            cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
+            if (term.bWarped) WarpBlurDecimateAtSamples(scratch.imgLowRes, imgX, term.offsets, imgKernel, iScale);
+            else BlurDecimateAtSamples(scratch.imgLowRes, imgX, imgKernel, iScale);
             if (args.bWeighted) ApplyPlaneWeights(scratch.imgLowRes, args.vecWeights[k], c);
-            if (bReference) {
-                UpsampleBlurTransposeFromSamples(imgOut, scratch.imgLowRes, imgKernel, iScale);
-            } else {
-                CIllegalVectorList& lstIllegal = c == 0 ? warnings[k] : scratch.lstIgnored;
-                UpsampleBlurTransposeScatter(imgOut, scratch.imgLowRes, imgKernel, iScale, scratch.offsets, lstIllegal);
-                scratch.lstIgnored.clear();
-            }
+            UpsampleBlurTransposeFromSamples(imgOut, scratch.imgLowRes, imgKernel, iScale);
         }
-        ToRowMajorOrder(warnings[k]);
-        sum.Deliver(k, imgFrame);
+        sum.Deliver(k, std::move(term));
     });
     CV_Assert(sum.FramesAdded() == args.iFrames);
 }

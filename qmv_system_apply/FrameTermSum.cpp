@@ -12,38 +12,41 @@
 
 namespace NSysApply {
 
-CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers, int iPrerequisites)
-    : m_imgAcc(imgAcc), m_dFactor(dFactor), m_vecReady(iFrames), m_vecDelivered(iFrames, 0), m_iPrerequisites(iPrerequisites)
+CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iTerms, std::size_t iMapEntries, int iPrerequisites)
+    : m_imgAcc(imgAcc), m_dFactor(dFactor), m_iMapEntries(iMapEntries), m_vecReady(iFrames), m_vecDelivered(iFrames, 0),
+      m_iPrerequisites(iPrerequisites)
 {
-    m_vecFree.reserve(std::max(iFrames, iBuffers));  // recycling never allocates
-    for (int i = 0; i < iBuffers; ++i) m_vecFree.push_back(NewBuffer());
+    CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous());
+    m_vecFree.reserve(std::max(iFrames, iTerms));  // recycling never allocates
+    for (int i = 0; i < iTerms; ++i) m_vecFree.push_back(NewTerm());
 }
 
-cv::Mat CFrameTermSum::TakeBuffer()
+CFrameTerm CFrameTermSum::TakeTerm()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_vecFree.empty()) {
-            cv::Mat img = std::move(m_vecFree.back());
+            CFrameTerm term = std::move(m_vecFree.back());
             m_vecFree.pop_back();
-            return img;
+            return term;
         }
     }
-    return NewBuffer();
+    return NewTerm();
 }
 
-cv::Mat CFrameTermSum::NewBuffer() const
+CFrameTerm CFrameTermSum::NewTerm() const
 {
-    cv::Mat img;
-    img.allocator = LargeMatAllocator();
-    img.create(m_imgAcc.rows, m_imgAcc.cols, m_imgAcc.type());
-    return img;
+    CFrameTerm term;
+    term.imgTerm.allocator = LargeMatAllocator();
+    term.imgTerm.create(m_imgAcc.rows, m_imgAcc.cols, m_imgAcc.type());
+    term.offsets.Reserve(m_iMapEntries);
+    return term;
 }
 
-void CFrameTermSum::Deliver(int iFrame, cv::Mat& imgFrame)
+void CFrameTermSum::Deliver(int iFrame, CFrameTerm&& term)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_vecReady[iFrame] = std::move(imgFrame);
+    m_vecReady[iFrame] = std::move(term);
     m_vecDelivered[iFrame] = 1;
     if (m_bAdding || m_iPrerequisites > 0) return;  // the adding thread, or the last prerequisite, will take it
     AddDueFrames(lock);
@@ -61,22 +64,32 @@ void CFrameTermSum::AddDueFrames(std::unique_lock<std::mutex>& lock)
     m_bAdding = true;
     const int iFrames = static_cast<int>(m_vecReady.size());
     while (m_iNext < iFrames && m_vecDelivered[m_iNext]) {
-        // The frames due now, up to a few, are added in one pass.
-        cv::Mat pDue[MAX_FRAMES_PER_PASS];
-        const cv::Mat* ppDue[MAX_FRAMES_PER_PASS];
-        int iDue = 0;
-        while (iDue < MAX_FRAMES_PER_PASS && m_iNext + iDue < iFrames && m_vecDelivered[m_iNext + iDue]) {
-            pDue[iDue] = std::move(m_vecReady[m_iNext + iDue]);
-            ppDue[iDue] = &pDue[iDue];
-            ++iDue;
-        }
+        CFrameTerm term = std::move(m_vecReady[m_iNext]);
         lock.unlock();
-        AddFrameTerms(m_imgAcc, m_dFactor, ppDue, iDue);
+        AddTerm(term);
         lock.lock();
-        m_iNext += iDue;
-        for (int i = 0; i < iDue; ++i) m_vecFree.push_back(std::move(pDue[i]));
+        ++m_iNext;
+        m_vecFree.push_back(std::move(term));
     }
     m_bAdding = false;
+}
+
+void CFrameTermSum::AddTerm(const CFrameTerm& term)
+{
+    CV_Assert(term.imgTerm.size() == m_imgAcc.size() && term.imgTerm.type() == m_imgAcc.type() && term.imgTerm.isContinuous());
+    if (!term.bWarped) {
+        const cv::Mat* pTerm = &term.imgTerm;
+        AddFrameTerms(m_imgAcc, m_dFactor, &pTerm, 1);
+        return;
+    }
+    // Plane by plane, each in the order of its transposed rows.
+    const int iPlaneRows = term.offsets.Rows();
+    CV_Assert(iPlaneRows > 0 && m_imgAcc.rows % iPlaneRows == 0);
+    const std::size_t iPlaneSize = static_cast<std::size_t>(iPlaneRows) * m_imgAcc.cols;
+    for (int iFirst = 0; iFirst < m_imgAcc.rows; iFirst += iPlaneRows) {
+        ScatterAddScaled(m_imgAcc.ptr<double>(iFirst), term.imgTerm.ptr<double>(iFirst), term.offsets.RowOffsets(0), iPlaneSize,
+                         m_dFactor);
+    }
 }
 
 }  // namespace NSysApply

@@ -1,35 +1,53 @@
-// Adds the frame terms r_k to the accumulator in frame order while the frames
-// are computed in parallel, without making any thread wait for another: a
-// thread that delivers frame k goes on with its next frame; whichever thread
-// delivers the frame that is due adds it and every later frame already
-// delivered. Result buffers are recycled, so typically about one per thread
-// is alive, and never more than one per frame.
+// Adds the frame terms to the accumulator in frame order while the frames are
+// computed in parallel, without making any thread wait for another: a thread
+// that delivers frame k goes on with its next frame; whichever thread delivers
+// the frame that is due adds it and every later frame already delivered.
+//
+// A term is B_k^T U (W_k .* D B_k M_k x) before the transposed warp, with the
+// frame's resolved map: adding it scatters dFactor times each value to the
+// element its map entry names (M_k^T), straight into the accumulator, so the
+// scattered image r_k is never formed. The reference frame's term (no warp) is
+// added element by element. Terms are recycled, so typically about one per
+// thread is alive, and never more than one per frame.
 #ifndef QMV_SYSAPPLY_FRAME_TERM_SUM_H
 #define QMV_SYSAPPLY_FRAME_TERM_SUM_H
 
+#include "MapStrips.h"
+
 #include <opencv2/core.hpp>
 
+#include <cstddef>
 #include <mutex>
 #include <vector>
 
 namespace NSysApply {
 
+// One frame's term: the P transposed planes of B^T U l, stacked as the
+// accumulator is, and the frame's map resolved with ResolveColumnMajor.
+struct CFrameTerm {
+    cv::Mat imgTerm;
+    CFrameMapOffsets offsets;
+    bool bWarped = false;  // false: the reference frame, added element by element
+};
+
 class CFrameTermSum {
 public:
-    // imgAcc = dFactor * r_k + imgAcc for k = 0..iFrames-1, in this order.
-    // iBuffers result buffers are allocated here, ahead of the frame loop.
-    // No frame is added before iPrerequisites calls of PrerequisiteDone (the
-    // parts of imgAcc's initial value still being formed).
-    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iBuffers, int iPrerequisites = 0);
+    // imgAcc holds the P transposed planes of an H x W x P array stacked into a
+    // (P*W) x H matrix; each frame's term is added in frame order, k = 0..N-1.
+    // iTerms terms, with room for maps of iMapEntries entries, are allocated
+    // here, ahead of the frame loop. No frame is added before iPrerequisites
+    // calls of PrerequisiteDone (the parts of imgAcc's initial value still
+    // being formed).
+    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iTerms, std::size_t iMapEntries, int iPrerequisites = 0);
 
-    // A buffer for one frame result: a free one, or, when frames are delivered
-    // out of order faster than they are added, a new one of the accumulator's
-    // size and type (may throw on allocation failure).
-    cv::Mat TakeBuffer();
+    // A term for one frame: a free one, or, when frames are delivered out of
+    // order faster than they are added, a new one (may throw on allocation
+    // failure). Its offsets may be of an earlier frame.
+    CFrameTerm TakeTerm();
 
-    // Hands over frame k's result; adds it (and the frames after it that are
+    // Hands over frame k's term; adds it (and the frames after it that are
     // ready) when it is its turn.
-    void Deliver(int iFrame, cv::Mat& imgFrame);
+    void Deliver(int iFrame, CFrameTerm&& term);
 
     // One part of imgAcc's initial value is complete.
     void PrerequisiteDone();
@@ -38,21 +56,22 @@ public:
     int FramesAdded() const { return m_iNext; }
 
 private:
-    static constexpr int MAX_FRAMES_PER_PASS = 4;
-
-    cv::Mat NewBuffer() const;
+    CFrameTerm NewTerm() const;
     // With the lock held and no other thread adding: adds the frames due.
     void AddDueFrames(std::unique_lock<std::mutex>& lock);
+    // imgAcc += dFactor * (the term, scattered when warped).
+    void AddTerm(const CFrameTerm& term);
 
     cv::Mat& m_imgAcc;
     const double m_dFactor;
+    const std::size_t m_iMapEntries;
     std::mutex m_mutex;
-    std::vector<cv::Mat> m_vecReady;   // delivered, not yet added
+    std::vector<CFrameTerm> m_vecReady;   // delivered, not yet added
     std::vector<char> m_vecDelivered;
-    std::vector<cv::Mat> m_vecFree;    // added, ready for reuse
-    int m_iNext = 0;                   // the frame due next
-    int m_iPrerequisites;              // parts of imgAcc still being formed
-    bool m_bAdding = false;            // some thread is adding
+    std::vector<CFrameTerm> m_vecFree;    // added, ready for reuse
+    int m_iNext = 0;                      // the frame due next
+    int m_iPrerequisites;                 // parts of imgAcc still being formed
+    bool m_bAdding = false;               // some thread is adding
 };
 
 }  // namespace NSysApply

@@ -5,7 +5,6 @@
 #define QMV_SYSAPPLY_ILLEGAL_VECTOR_H
 
 #include <algorithm>
-#include <utility>
 #include <vector>
 
 namespace NSysApply {
@@ -17,16 +16,15 @@ struct CIllegalVector {
 
 using CIllegalVectorList = std::vector<CIllegalVector>;
 
-// Entries recorded by a scatter over a transposed plane (iX the row, iY the
-// column of the original image, in column-major order) turned into (x, y)
-// in the row-major order of the original image, each entry being unique.
-inline void ToRowMajorOrder(CIllegalVectorList& lst)
+// Puts entries into the order a row-major visit meets them (rows in order,
+// each from left to right).
+inline void SortRowMajor(CIllegalVectorList& lst)
 {
-    for (CIllegalVector& entry : lst) std::swap(entry.iX, entry.iY);
     std::sort(lst.begin(), lst.end(), [](const CIllegalVector& a, const CIllegalVector& b) {
         return a.iY != b.iY ? a.iY < b.iY : a.iX < b.iX;
     });
 }
+
 // Element k: the entries of frame k, in the order the scatter visited them.
 using CFrameWarnings = std::vector<CIllegalVectorList>;
 

@@ -103,6 +103,7 @@ public:
         m_iCols = reader.Cols();
         CheckFits(static_cast<double>(iRows) * static_cast<double>(iRowStep));
         Reserve(static_cast<std::size_t>(iRows) * m_iCols);
+        m_iRows = iRows;
         COffset* pOffsets = m_pOffsets.get();
         constexpr int BLOCK_ROWS = 64;
         for (int y0 = 0; y0 < iRows; y0 += BLOCK_ROWS) {
@@ -123,6 +124,7 @@ public:
         const std::size_t iEntries = viewMap.PlaneSize();
         CheckFits(static_cast<double>(iEntries));
         m_iCols = iRows;
+        m_iRows = iCols;
         Reserve(iEntries);
         COffset* pOffsets = m_pOffsets.get();
         const double* pX = viewMap.Plane(0);
@@ -132,6 +134,24 @@ public:
     }
 
     const COffset* RowOffsets(int y) const { return m_pOffsets.get() + static_cast<std::size_t>(y) * m_iCols; }
+
+    // Rows of the last map resolved (its columns after ResolveColumnMajor).
+    int Rows() const { return m_iRows; }
+
+    // After ResolveColumnMajor: lst = the map's illegal entries as (x, y), in
+    // the order of a row-major visit.
+    void IllegalEntriesColumnMajor(const CPlanarView& viewMap, CIllegalVectorList& lst) const
+    {
+        lst.clear();
+        const std::size_t iEntries = viewMap.PlaneSize();
+        const COffset* pOffsets = m_pOffsets.get();
+        for (std::size_t i = 0; i < iEntries; ++i) {
+            if (pOffsets[i] < 0) {
+                lst.push_back(CIllegalVector{static_cast<int>(i / viewMap.iRows), static_cast<int>(i % viewMap.iRows)});
+            }
+        }
+        SortRowMajor(lst);
+    }
 
     // Gives the buffer room for a map of iEntries entries ahead of time.
     void Reserve(std::size_t iEntries)
@@ -149,7 +169,7 @@ private:
         if (dValues > static_cast<double>(INT32_MAX)) throw std::length_error("the image is too large for 32-bit pixel offsets.");
     }
 
-    int m_iCols = 0;
+    int m_iRows = 0, m_iCols = 0;
     std::size_t m_iCapacity = 0;
     std::unique_ptr<COffset, CFreeLarge> m_pOffsets;
 };
@@ -185,6 +205,18 @@ void ScatterRow(double* pDst, const double* pIn, const TOffset* pOffsets, int iC
         }
         double* pOut = pDst + pOffsets[x];
         for (int c = 0; c < P; ++c) pOut[c] += pIn[c];
+    }
+}
+
+// pAcc[offset i] = dFactor * pTerm[i] + pAcc[offset i] for i = 0..iCount-1 in
+// this order; illegal entries (offset -1) are skipped.
+template <class TOffset>
+void ScatterAddScaled(double* pAcc, const double* pTerm, const TOffset* pOffsets, std::size_t iCount, double dFactor)
+{
+    for (std::size_t i = 0; i < iCount; ++i) {
+        const TOffset iOffset = pOffsets[i];
+        if (iOffset < 0) continue;
+        pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];
     }
 }
 

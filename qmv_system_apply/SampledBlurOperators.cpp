@@ -12,9 +12,8 @@
 //    samples, so a tap adds a shifted low-resolution row into a per-phase
 //    accumulator; the few border columns, where clamping repeats samples, take
 //    explicit tap lists.
-// The warped forms apply the warp to the rows the forward pass reads as it
-// reads them, and scatter each transposed row as soon as it is formed, so the
-// warped and the back-projected images never exist as a whole.
+// The warped form applies the warp to the rows the forward pass reads as it
+// reads them, so the warped image never exists as a whole.
 #include "SampledBlurOperators.h"
 
 #include "MapStrips.h"
@@ -353,32 +352,6 @@ void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, co
     CTransposedBlurRows rows(imgSrc, imgKernel, iScale);
     imgDst.create(rows.Rows(), rows.Cols(), imgSrc.type());
     for (int y = 0; y < rows.Rows(); ++y) rows.ComputeRow(y, imgDst.ptr<double>(y));
-}
-
-void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
-                                  const CFrameMapOffsets& offsets, CIllegalVectorList& lstIllegal)
-{
-    CheckOperands(imgSrc, imgKernel, iScale);
-    CTransposedBlurRows rows(imgSrc, imgKernel, iScale);
-    imgDst.create(rows.Rows(), rows.Cols(), imgSrc.type());
-    CV_Assert(imgDst.isContinuous());
-    imgDst.reshape(1).setTo(0.0);
-    const int iPlanes = imgSrc.channels();
-    std::vector<double> vecRow(static_cast<std::size_t>(rows.Cols()) * iPlanes);
-    // Rows in order and each from left to right: the order of the scatter.
-    for (int y = 0; y < rows.Rows(); ++y) {
-        rows.ComputeRow(y, vecRow.data());
-        ScatterRowAnyPlanes(imgDst.ptr<double>(0), vecRow.data(), offsets.RowOffsets(y), rows.Cols(), iPlanes, y, lstIllegal);
-    }
-}
-
-void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
-                                  const CPlanarView& viewMap, CIllegalVectorList& lstIllegal)
-{
-    CV_Assert(viewMap.iRows == imgSrc.rows * iScale && viewMap.iCols == imgSrc.cols * iScale && viewMap.iPlanes == 2);
-    CFrameMapOffsets offsets;
-    offsets.Resolve(viewMap, static_cast<std::ptrdiff_t>(imgSrc.cols) * iScale * imgSrc.channels(), imgSrc.channels());
-    UpsampleBlurTransposeScatter(imgDst, imgSrc, imgKernel, iScale, offsets, lstIllegal);
 }
 
 }  // namespace NSysApply

@@ -6,7 +6,6 @@
 #ifndef QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 #define QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 
-#include "IllegalVector.h"
 #include "MapStrips.h"
 #include "PlanarView.h"
 
@@ -27,19 +26,11 @@ void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, co
 void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPlanarView& viewMap, const cv::Mat& imgKernel,
                                int iScale);
 
-// imgDst = M^T B^T U imgSrc: each row of B^T U imgSrc is scattered as soon as
-// it is formed. Equal to WarpNearestTranspose of UpsampleBlurTransposeFromSamples,
-// bit for bit, with the same illegal entries in the same order.
-void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
-                                  const CPlanarView& viewMap, CIllegalVectorList& lstIllegal);
-
-// The two above with the map already resolved (CFrameMapOffsets::Resolve with
-// the row step and channels of the continuous high-resolution images), so a
-// frame resolves its map once for both.
+// The warped form with the map already resolved (CFrameMapOffsets::Resolve with
+// the row step and channels of the continuous high-resolution images, or
+// ResolveColumnMajor for transposed planes), so a frame resolves its map once.
 void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets, const cv::Mat& imgKernel,
                                int iScale);
-void UpsampleBlurTransposeScatter(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale,
-                                  const CFrameMapOffsets& offsets, CIllegalVectorList& lstIllegal);
 
 }  // namespace NSysApply
 

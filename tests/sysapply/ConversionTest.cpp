@@ -5,6 +5,7 @@
 
 #include "qmv_system_apply/FrameParallel.h"
 #include "qmv_system_apply/FrameTermSum.h"
+#include "qmv_system_apply/MapPixel.h"
 #include "qmv_system_apply/TermAssembly.h"
 #include "qmv_system_apply/MatConversion.h"
 
@@ -109,36 +110,75 @@ TEST(FrameParallel, RunsEveryFrameAndRethrowsTheFirstFailureInFrameOrder)
     EXPECT_EQ(FrameThreadCount(1), 1);
 }
 
+// Terms as the frame loop makes them: two planes of 4 x 5 (stacked 8 x 5),
+// frame 2 the reference frame (added element by element), the others warped
+// by maps with collisions and an illegal entry (scattered).
+struct CTermCase {
+    static constexpr int H = 5, W = 4, P = 2, N = 4;
+    std::vector<cv::Mat> vecTerms, vecMaps;
+    CPlanarStore store;
+    std::vector<CPlanarView> vecViews;
+    cv::Mat imgStart, imgExpected;
+
+    explicit CTermCase(cv::RNG& rng)
+    {
+        imgStart = RandomMat(P * W, H, 1, rng);
+        imgExpected = imgStart.clone();
+        for (int k = 0; k < N; ++k) {
+            vecTerms.push_back(RandomMat(P * W, H, 1, rng, -1e3, 1e3));
+            vecMaps.push_back(RandomMap(H, W, rng, 1.5, k == 1 ? 0.1 : 0.0));
+            vecViews.push_back(store.View(vecMaps.back()));
+            // The expected sum, one contribution at a time in visiting order.
+            for (int c = 0; c < P; ++c) {
+                for (int x = 0; x < W; ++x) {
+                    for (int y = 0; y < H; ++y) {
+                        const double dValue = vecTerms[k].at<double>(c * W + x, y);
+                        int iX = x, iY = y;
+                        if (k != 2) {
+                            const cv::Vec2d v = vecMaps[k].at<cv::Vec2d>(y, x);
+                            if (!MapToPixel(v[0], v[1], W, H, iX, iY)) continue;
+                        }
+                        double& dAcc = imgExpected.at<double>(c * W + iX, iY);
+                        dAcc = 0.37 * dValue + dAcc;
+                    }
+                }
+            }
+        }
+    }
+
+    void Fill(CFrameTerm& term, int k) const
+    {
+        vecTerms[k].copyTo(term.imgTerm);
+        term.bWarped = k != 2;
+        if (term.bWarped) term.offsets.ResolveColumnMajor(vecViews[k]);
+    }
+};
+
 TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
 {
     cv::RNG rng(31);
-    const int N = 6;
-    std::vector<cv::Mat> vecFrames;
-    for (int k = 0; k < N; ++k) vecFrames.push_back(RandomMat(5, 4, 3, rng, -1e3, 1e3));
-    cv::Mat imgStart = RandomMat(5, 4, 3, rng), imgExpected = imgStart.clone();
-    for (const cv::Mat& img : vecFrames) AddFrameTerm(imgExpected, 0.37, img);
-
-    for (const std::vector<int>& vecOrder : {std::vector<int>{5, 4, 3, 2, 1, 0}, std::vector<int>{1, 0, 3, 5, 2, 4}}) {
-        cv::Mat imgAcc = imgStart.clone();
-        CFrameTermSum sum(imgAcc, 0.37, N, 1);
+    const CTermCase tc(rng);
+    for (const std::vector<int>& vecOrder : {std::vector<int>{3, 2, 1, 0}, std::vector<int>{1, 0, 3, 2}}) {
+        cv::Mat imgAcc = tc.imgStart.clone();
+        CFrameTermSum sum(imgAcc, 0.37, tc.N, 1, tc.H * tc.W);
         for (int k : vecOrder) {
-            cv::Mat imgFrame = sum.TakeBuffer();
-            vecFrames[k].copyTo(imgFrame);
-            sum.Deliver(k, imgFrame);
+            CFrameTerm term = sum.TakeTerm();
+            tc.Fill(term, k);
+            sum.Deliver(k, std::move(term));
         }
-        EXPECT_EQ(sum.FramesAdded(), N);
-        EXPECT_TRUE(BitIdentical(imgAcc, imgExpected));
+        EXPECT_EQ(sum.FramesAdded(), tc.N);
+        EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
     }
 
-    cv::Mat imgAcc = imgStart.clone();  // delivered from parallel frames
-    CFrameTermSum sum(imgAcc, 0.37, N, 2);
-    RunFramesInParallel(N, [&](int k, int) {
-        cv::Mat imgFrame = sum.TakeBuffer();
-        vecFrames[k].copyTo(imgFrame);
-        sum.Deliver(k, imgFrame);
+    cv::Mat imgAcc = tc.imgStart.clone();  // delivered from parallel frames
+    CFrameTermSum sum(imgAcc, 0.37, tc.N, 2, tc.H * tc.W);
+    RunFramesInParallel(tc.N, [&](int k, int) {
+        CFrameTerm term = sum.TakeTerm();
+        tc.Fill(term, k);
+        sum.Deliver(k, std::move(term));
     });
-    EXPECT_EQ(sum.FramesAdded(), N);
-    EXPECT_TRUE(BitIdentical(imgAcc, imgExpected));
+    EXPECT_EQ(sum.FramesAdded(), tc.N);
+    EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
 }
 
 // Frames delivered before the accumulator's initial value is complete wait for
@@ -146,47 +186,41 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
 TEST(FrameTermSum, WaitsForItsPrerequisites)
 {
     cv::RNG rng(32);
-    const int N = 4;
-    std::vector<cv::Mat> vecFrames;
-    for (int k = 0; k < N; ++k) vecFrames.push_back(RandomMat(5, 4, 3, rng));
-    const cv::Mat imgStart = RandomMat(5, 4, 3, rng);
-    cv::Mat imgExpected = imgStart.clone();
-    for (const cv::Mat& img : vecFrames) AddFrameTerm(imgExpected, 0.37, img);
-
-    cv::Mat imgAcc = cv::Mat::zeros(5, 4, CV_64FC3);
-    CFrameTermSum sum(imgAcc, 0.37, N, 1, 2);
+    const CTermCase tc(rng);
+    cv::Mat imgAcc = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
+    CFrameTermSum sum(imgAcc, 0.37, tc.N, 1, tc.H * tc.W, 2);
     for (int k : {0, 1, 3}) {
-        cv::Mat imgFrame = sum.TakeBuffer();
-        vecFrames[k].copyTo(imgFrame);
-        sum.Deliver(k, imgFrame);
+        CFrameTerm term = sum.TakeTerm();
+        tc.Fill(term, k);
+        sum.Deliver(k, std::move(term));
     }
-    imgStart.rowRange(0, 2).copyTo(imgAcc.rowRange(0, 2));
+    tc.imgStart.rowRange(0, 3).copyTo(imgAcc.rowRange(0, 3));
     sum.PrerequisiteDone();
     EXPECT_EQ(sum.FramesAdded(), 0);
-    imgStart.rowRange(2, 5).copyTo(imgAcc.rowRange(2, 5));
+    tc.imgStart.rowRange(3, imgAcc.rows).copyTo(imgAcc.rowRange(3, imgAcc.rows));
     sum.PrerequisiteDone();
     EXPECT_EQ(sum.FramesAdded(), 2);
-    cv::Mat imgFrame = sum.TakeBuffer();
-    vecFrames[2].copyTo(imgFrame);
-    sum.Deliver(2, imgFrame);
-    EXPECT_EQ(sum.FramesAdded(), N);
-    EXPECT_TRUE(BitIdentical(imgAcc, imgExpected));
+    CFrameTerm term = sum.TakeTerm();
+    tc.Fill(term, 2);
+    sum.Deliver(2, std::move(term));
+    EXPECT_EQ(sum.FramesAdded(), tc.N);
+    EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
 
-    const int iBands = 5;  // the initial value formed in bands by parallel tasks
-    cv::Mat imgParallel = cv::Mat::zeros(5, 4, CV_64FC3);
-    CFrameTermSum parallelSum(imgParallel, 0.37, N, 2, iBands);
-    RunTasksInParallel(iBands + N, 2, [&](int iTask, int) {
+    const int iBands = imgAcc.rows;  // the initial value formed row by row by parallel tasks
+    cv::Mat imgParallel = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
+    CFrameTermSum parallelSum(imgParallel, 0.37, tc.N, 2, tc.H * tc.W, iBands);
+    RunTasksInParallel(iBands + tc.N, 2, [&](int iTask, int) {
         if (iTask < iBands) {
-            imgStart.row(iTask).copyTo(imgParallel.row(iTask));
+            tc.imgStart.row(iTask).copyTo(imgParallel.row(iTask));
             parallelSum.PrerequisiteDone();
             return;
         }
-        cv::Mat imgTerm = parallelSum.TakeBuffer();
-        vecFrames[iTask - iBands].copyTo(imgTerm);
-        parallelSum.Deliver(iTask - iBands, imgTerm);
+        CFrameTerm frameTerm = parallelSum.TakeTerm();
+        tc.Fill(frameTerm, iTask - iBands);
+        parallelSum.Deliver(iTask - iBands, std::move(frameTerm));
     });
-    EXPECT_EQ(parallelSum.FramesAdded(), N);
-    EXPECT_TRUE(BitIdentical(imgParallel, imgExpected));
+    EXPECT_EQ(parallelSum.FramesAdded(), tc.N);
+    EXPECT_TRUE(BitIdentical(imgParallel, tc.imgExpected));
 }
 
 }  // namespace
