@@ -1,6 +1,9 @@
 // Assembly of the operator from the frame loop and the regulariser. Each
-// element is formed as eta * R, then plus f * r_k for k = 0..N-1 in this
-// order, on every path and whatever the thread count.
+// element is formed as eta * R, then the frames' contributions are added in
+// frame order: on the straightforward path f * r_k for k = 0..N-1; on the
+// module's path f times each value the transposed warp of frame k brings to
+// it, in the warp's visiting order (the same sum, rounded at other places).
+// Either way the result does not depend on the thread count.
 #include "SystemOperator.h"
 
 #include "FrameOperatorLoop.h"

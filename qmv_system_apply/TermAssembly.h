@@ -1,6 +1,6 @@
 // The arithmetic of the assembly imgAI = eta * R(x) + f * (r_0 + ... + r_(N-1)),
-// f = dataTermScale / N, shared by every path so that all of them form each
-// element by the same operations in the same order.
+// f = dataTermScale / N: each element is scaled, then frame terms are added in
+// frame order as acc = f * term + acc.
 #ifndef QMV_SYSAPPLY_TERM_ASSEMBLY_H
 #define QMV_SYSAPPLY_TERM_ASSEMBLY_H
 
