@@ -9,6 +9,7 @@
 #include "LargeBuffers.h"
 #include "MapPixel.h"
 #include "PlanarView.h"
+#include "WiderRegisters.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -213,7 +214,14 @@ void ScatterRow(double* pDst, const double* pIn, const TOffset* pOffsets, int iC
 template <class TOffset>
 void ScatterAddScaled(double* pAcc, const double* pTerm, const TOffset* pOffsets, std::size_t iCount, double dFactor)
 {
+    // The targets are asked for ahead of time: the processor's own prefetching
+    // does not follow the offsets.
+    constexpr std::size_t AHEAD = 32;
     for (std::size_t i = 0; i < iCount; ++i) {
+        if (i + AHEAD < iCount) {
+            const TOffset iAhead = pOffsets[i + AHEAD];
+            QMV_PREFETCH_FOR_WRITE(pAcc + (iAhead < 0 ? 0 : iAhead));
+        }
         const TOffset iOffset = pOffsets[i];
         if (iOffset < 0) continue;
         pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];

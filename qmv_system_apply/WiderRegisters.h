@@ -1,4 +1,5 @@
-// Wider vector registers for the hot loops where the processor has them. The
+// Processor features for the hot loops: prefetching where the compiler offers
+// it, and wider vector registers where the processor has them. The
 // build targets plain x86-64; a loop body compiled once more with AVX2 (and
 // without fused multiply-add, so every product and sum is rounded as in the
 // plain build) is chosen at run time and gives the same bits.
@@ -7,8 +8,10 @@
 
 #if defined(__GNUC__)
 #define QMV_ALWAYS_INLINE inline __attribute__((always_inline))
+#define QMV_PREFETCH_FOR_WRITE(p) __builtin_prefetch((p), 1)
 #else
 #define QMV_ALWAYS_INLINE inline
+#define QMV_PREFETCH_FOR_WRITE(p) ((void)(p))
 #endif
 
 #if defined(__GNUC__) && defined(__x86_64__)
