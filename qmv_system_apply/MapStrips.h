@@ -10,6 +10,7 @@
 #include "MapPixel.h"
 #include "PlanarView.h"
 #include "WiderRegisters.h"
+#include "WiderRegisters.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -86,6 +87,18 @@ private:
     std::vector<std::ptrdiff_t> m_vecOffsets;
 };
 
+// pOffsets[i] = the offset X * iRows + Y of the pixel that map entry i names
+// (pX[i], pY[i]), -1 for an illegal entry, for a column-major iRows x iCols
+// map; returns the number of illegal entries.
+std::size_t ResolveColumns(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries, int iRows, int iCols);
+// Its plain x86-64 and (where built) AVX2 forms, which give the same offsets.
+std::size_t ResolveColumnsPortable(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries, int iRows,
+                                   int iCols);
+#if QMV_HAVE_AVX2_CLONES
+std::size_t ResolveColumnsAvx2(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries, int iRows,
+                               int iCols);
+#endif
+
 // The offsets of every entry of a map, resolved once for the frame's two
 // passes (the warp inside the forward blur and the scatter after the
 // transposed blur). Offsets take 32 bits, which halves the memory traffic of
@@ -130,9 +143,11 @@ public:
         COffset* pOffsets = m_pOffsets.get();
         const double* pX = viewMap.Plane(0);
         const double* pY = viewMap.Plane(1);
-        // The axes' roles exchanged: Y indexes within a column, X counts columns.
-        for (std::size_t i = 0; i < iEntries; ++i) pOffsets[i] = EntryOffset32(pY[i], pX[i], iRows, iCols, iRows, 1);
+        m_iIllegal = ResolveColumns(pOffsets, pX, pY, iEntries, iRows, iCols);
     }
+
+    // Illegal entries met by the last ResolveColumnMajor.
+    std::size_t IllegalCount() const { return m_iIllegal; }
 
     const COffset* RowOffsets(int y) const { return m_pOffsets.get() + static_cast<std::size_t>(y) * m_iCols; }
 
@@ -144,6 +159,7 @@ public:
     void IllegalEntriesColumnMajor(const CPlanarView& viewMap, CIllegalVectorList& lst) const
     {
         lst.clear();
+        if (m_iIllegal == 0) return;
         const std::size_t iEntries = viewMap.PlaneSize();
         const COffset* pOffsets = m_pOffsets.get();
         for (std::size_t i = 0; i < iEntries; ++i) {
@@ -171,6 +187,7 @@ private:
     }
 
     int m_iRows = 0, m_iCols = 0;
+    std::size_t m_iIllegal = 0;
     std::size_t m_iCapacity = 0;
     std::unique_ptr<COffset, CFreeLarge> m_pOffsets;
 };

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 using namespace NSysApply;
@@ -135,6 +138,50 @@ TEST(SampledBlur, WiderRegistersGiveTheSameBits)
 #else
     GTEST_SKIP() << "built without the AVX2 forms";
 #endif
+}
+
+}  // namespace
+
+namespace {
+
+// The branch-free map resolution (both builds of it) names the pixel of the
+// nearest-pixel rule, halves rounding up and clamped, and -1 for non-finite
+// coordinates, at every boundary and for coordinates far outside the image.
+TEST(SampledBlur, MapResolutionFollowsTheNearestPixelRule)
+{
+    const int iRows = 7, iCols = 5;
+    const std::size_t m = static_cast<std::size_t>(iRows) * iCols;
+    const double kInf = std::numeric_limits<double>::infinity();
+    const std::vector<double> vecValues = {kNaN, kInf, -kInf, -1e300, 1e300, -3e9, 3e9, -0.5, 0.49999999, 0.5, 0.5000001, 1.0,
+                                           1.4999999, 1.5, 3.0, 4.5, 5.0, 5.4999, 5.5, 6.5, 7.0, 7.5, 8.0, -0.0};
+    std::vector<double> vecX, vecY;
+    std::vector<std::int32_t> vecExpected;
+    for (double dX : vecValues) {
+        for (double dY : vecValues) {
+            vecX.push_back(dX);
+            vecY.push_back(dY);
+            // The rule as the straightforward warp applies it; offsets of a
+            // column-major iRows x iCols plane are X * iRows + Y.
+            int iX = 0, iY = 0;
+            vecExpected.push_back(MapToPixel(dX, dY, iCols, iRows, iX, iY) ? iX * iRows + iY : -1);
+        }
+    }
+    // The entries go through maps of iRows x iCols, one after the other.
+    for (std::size_t iFirst = 0; iFirst + m <= vecX.size(); iFirst += m) {
+        const auto itExpected = vecExpected.begin() + static_cast<std::ptrdiff_t>(iFirst);
+        std::vector<std::int32_t> vecPlain(m);
+        EXPECT_EQ(ResolveColumnsPortable(vecPlain.data(), vecX.data() + iFirst, vecY.data() + iFirst, m, iRows, iCols),
+                  static_cast<std::size_t>(std::count(itExpected, itExpected + static_cast<std::ptrdiff_t>(m), -1)));
+        EXPECT_TRUE(std::equal(vecPlain.begin(), vecPlain.end(), itExpected)) << "entries from " << iFirst;
+#if QMV_HAVE_AVX2_CLONES
+        if (CpuHasAvx2()) {
+            std::vector<std::int32_t> vecWide(m);
+            ResolveColumnsAvx2(vecWide.data(), vecX.data() + iFirst, vecY.data() + iFirst, m, iRows, iCols);
+            EXPECT_EQ(vecWide, vecPlain);
+        }
+#endif
+    }
+    EXPECT_GT(std::count(vecExpected.begin(), vecExpected.end(), -1), 0);
 }
 
 }  // namespace
