@@ -110,7 +110,11 @@ void SelectColumnsAnyPlanes(double* pOut, const double* pRow, const int* pColumn
 class CImageRows {
 public:
     explicit CImageRows(const cv::Mat& imgSrc) : m_imgSrc(imgSrc) {}
-    const double* Row(int iRow) { return m_imgSrc.ptr<double>(iRow); }
+    // Pixels pColumns[0..iCount) of row iRow, one after the other, to pOut.
+    void Select(int iRow, const int* pColumns, int iCount, double* pOut)
+    {
+        SelectColumnsAnyPlanes(pOut, m_imgSrc.ptr<double>(iRow), pColumns, iCount, m_imgSrc.channels());
+    }
 
 private:
     const cv::Mat& m_imgSrc;
@@ -125,10 +129,23 @@ public:
         : m_imgSrc(imgSrc), m_offsets(offsets), m_vecRow(imgSrc.total() / imgSrc.rows * imgSrc.channels())
     {
     }
-    const double* Row(int iRow)
+    // Warped pixels pColumns[0..iCount) of row iRow, one after the other, to
+    // pOut; a single plane is gathered straight into place.
+    void Select(int iRow, const int* pColumns, int iCount, double* pOut)
     {
-        GatherRowAnyPlanes(m_vecRow.data(), m_imgSrc.ptr<double>(0), m_offsets.RowOffsets(iRow), m_imgSrc.cols, m_imgSrc.channels());
-        return m_vecRow.data();
+        const CFrameMapOffsets::COffset* pOffsets = m_offsets.RowOffsets(iRow);
+        const double* pSrc = m_imgSrc.ptr<double>(0);
+        if (m_imgSrc.channels() == 1) {
+            for (int i = 0; i < iCount; ++i) {
+                const CFrameMapOffsets::COffset iOffset = pOffsets[pColumns[i]];
+                const bool bLegal = iOffset >= 0;
+                const double dValue = pSrc[bLegal ? iOffset : 0];
+                pOut[i] = bLegal ? dValue : 0.0;
+            }
+            return;
+        }
+        GatherRowAnyPlanes(m_vecRow.data(), pSrc, pOffsets, m_imgSrc.cols, m_imgSrc.channels());
+        SelectColumnsAnyPlanes(pOut, m_vecRow.data(), pColumns, iCount, m_imgSrc.channels());
     }
 
 private:
@@ -162,7 +179,7 @@ public:
         const int iSlot = iRow % static_cast<int>(m_vecRowOf.size());
         double* pSlot = m_vecData.data() + static_cast<std::size_t>(iSlot) * m_iScale * PhaseSize();
         if (m_vecRowOf[iSlot] != iRow) {
-            SelectColumnsAnyPlanes(pSlot, m_rows.Row(iRow), m_vecColumns.data(), static_cast<int>(m_vecColumns.size()), m_iPlanes);
+            m_rows.Select(iRow, m_vecColumns.data(), static_cast<int>(m_vecColumns.size()), pSlot);
             m_vecRowOf[iSlot] = iRow;
         }
         return pSlot + static_cast<std::size_t>(iPhase) * PhaseSize();
