@@ -13,14 +13,15 @@
 
 namespace NSysApply {
 
-// imgAcc = eta * R(x) + f * r_0 + ... + f * r_(N-1), in this order for each
-// element, f = dataTermScale / N. imgAcc is the P transposed planes of an
-// H x W x P column-major array stacked into a (P*W) x H matrix, and
+// imgAcc = eta * R(x) + f * r_0 + ... + f * r_(N-1), f = dataTermScale / N:
+// each element is eta * R, then f times each value the transposed warp of
+// frame k brings to it, frames in order. imgAcc is the P transposed planes of
+// an H x W x P column-major array stacked into a (P*W) x H matrix, and
 // regulariser gives eta * R into it row by row. One parallel region forms
 // eta * R in bands, then the frames (with per-thread low-resolution scratch;
-// the blur pair works on the kept samples only, the warps row by row inside
-// it), and each r_k is added as soon as R and the frames before it are in
-// (CFrameTermSum).
+// the blur pair works on the kept samples only, the forward warp row by row
+// inside it), and each frame's term is scattered into imgAcc as soon as R and
+// the frames before it are in (CFrameTermSum).
 void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifferenceRows& regulariser, cv::Mat& imgAcc,
                        CFrameWarnings& warnings);
 
