@@ -108,30 +108,10 @@ class CFrameMapOffsets {
 public:
     using COffset = std::int32_t;
 
-    // Offsets are Y * iRowStep + X * iPlanes into an image of the map's size.
-    // Blocks of rows are read column by column, as for the strips.
-    void Resolve(const CPlanarView& viewMap, std::ptrdiff_t iRowStep, int iPlanes)
-    {
-        const CPlanarMapReader reader(viewMap);
-        const int iRows = reader.Rows();
-        m_iCols = reader.Cols();
-        CheckFits(static_cast<double>(iRows) * static_cast<double>(iRowStep));
-        Reserve(static_cast<std::size_t>(iRows) * m_iCols);
-        m_iRows = iRows;
-        COffset* pOffsets = m_pOffsets.get();
-        constexpr int BLOCK_ROWS = 64;
-        for (int y0 = 0; y0 < iRows; y0 += BLOCK_ROWS) {
-            reader.ForEachInRows(y0, std::min(y0 + BLOCK_ROWS, iRows), [&](int y, int x, double dMapX, double dMapY) {
-                pOffsets[static_cast<std::size_t>(y) * m_iCols + x] =
-                    EntryOffset32(dMapX, dMapY, m_iCols, iRows, static_cast<COffset>(iRowStep), iPlanes);
-            });
-        }
-    }
-
-    // The same for the plane-major layout: the map is read as the transposed
-    // image (row x holds column x of the map, contiguous in the caller's
-    // array), and the offsets are X * H + Y, into a plane held column by
-    // column. RowOffsets(x) then gives column x of the map.
+    // The map is read as the transposed image (row x holds column x of the
+    // map, contiguous in the caller's array), and the offsets are X * H + Y,
+    // into a plane held column by column (PlaneImages.h). RowOffsets(x) then
+    // gives column x of the map.
     void ResolveColumnMajor(const CPlanarView& viewMap)
     {
         const int iRows = viewMap.iRows, iCols = viewMap.iCols;

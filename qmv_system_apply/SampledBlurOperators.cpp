@@ -120,38 +120,31 @@ private:
     const cv::Mat& m_imgSrc;
 };
 
-// ...or the image warped by a map: a warped row is gathered through the
-// resolved map straight from the source pixels (the whole warped image is
-// never formed).
+// ...or a single plane warped by a map: a warped pixel is gathered through
+// the resolved map straight from the source pixel, into its place among the
+// phase rows (the whole warped image is never formed).
 class CWarpedRows {
 public:
-    CWarpedRows(const cv::Mat& imgSrc, const CFrameMapOffsets& offsets)
-        : m_imgSrc(imgSrc), m_offsets(offsets), m_vecRow(imgSrc.total() / imgSrc.rows * imgSrc.channels())
+    CWarpedRows(const cv::Mat& imgSrc, const CFrameMapOffsets& offsets) : m_imgSrc(imgSrc), m_offsets(offsets)
     {
+        CV_Assert(imgSrc.channels() == 1 && imgSrc.isContinuous());
     }
-    // Warped pixels pColumns[0..iCount) of row iRow, one after the other, to
-    // pOut; a single plane is gathered straight into place.
+    // Warped pixels pColumns[0..iCount) of row iRow, one after the other, to pOut.
     void Select(int iRow, const int* pColumns, int iCount, double* pOut)
     {
         const CFrameMapOffsets::COffset* pOffsets = m_offsets.RowOffsets(iRow);
         const double* pSrc = m_imgSrc.ptr<double>(0);
-        if (m_imgSrc.channels() == 1) {
-            for (int i = 0; i < iCount; ++i) {
-                const CFrameMapOffsets::COffset iOffset = pOffsets[pColumns[i]];
-                const bool bLegal = iOffset >= 0;
-                const double dValue = pSrc[bLegal ? iOffset : 0];
-                pOut[i] = bLegal ? dValue : 0.0;
-            }
-            return;
+        for (int i = 0; i < iCount; ++i) {
+            const CFrameMapOffsets::COffset iOffset = pOffsets[pColumns[i]];
+            const bool bLegal = iOffset >= 0;
+            const double dValue = pSrc[bLegal ? iOffset : 0];
+            pOut[i] = bLegal ? dValue : 0.0;
         }
-        GatherRowAnyPlanes(m_vecRow.data(), pSrc, pOffsets, m_imgSrc.cols, m_imgSrc.channels());
-        SelectColumnsAnyPlanes(pOut, m_vecRow.data(), pColumns, iCount, m_imgSrc.channels());
     }
 
 private:
     const cv::Mat& m_imgSrc;
     const CFrameMapOffsets& m_offsets;
-    std::vector<double> m_vecRow;
 };
 
 // The phase rows of recently used source rows; each source row serves about
@@ -352,15 +345,6 @@ void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFr
     CV_Assert(imgSrc.isContinuous());
     CWarpedRows rows(imgSrc, offsets);
     BlurDecimateRows(imgDst, rows, imgSrc.rows, imgSrc.cols, imgSrc.type(), imgKernel, iScale);
-}
-
-void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPlanarView& viewMap, const cv::Mat& imgKernel,
-                               int iScale)
-{
-    CV_Assert(viewMap.iRows == imgSrc.rows && viewMap.iCols == imgSrc.cols && viewMap.iPlanes == 2);
-    CFrameMapOffsets offsets;
-    offsets.Resolve(viewMap, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels());
-    WarpBlurDecimateAtSamples(imgDst, imgSrc, offsets, imgKernel, iScale);
 }
 
 void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)

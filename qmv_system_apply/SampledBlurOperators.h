@@ -20,15 +20,10 @@ void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat
 // with the kernel, summing only the taps that meet a sample.
 void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale);
 
-// imgDst = D B M imgSrc: the rows the blur reads are warped as they are read
-// (viewMap: H x W x 2, as for WarpNearest). Equal to BlurDecimateAtSamples of
-// WarpNearest, bit for bit.
-void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CPlanarView& viewMap, const cv::Mat& imgKernel,
-                               int iScale);
-
-// The warped form with the map already resolved (CFrameMapOffsets::Resolve with
-// the row step and channels of the continuous high-resolution images, or
-// ResolveColumnMajor for transposed planes), so a frame resolves its map once.
+// imgDst = D B M imgSrc for one plane imgSrc (a transposed plane of the
+// caller's layout, PlaneImages.h) and its map resolved by ResolveColumnMajor:
+// the rows the blur reads are warped as they are read. Equal to
+// BlurDecimateAtSamples of the warped plane, bit for bit.
 void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets, const cv::Mat& imgKernel,
                                int iScale);
 
