@@ -78,8 +78,7 @@ void CFrameTermSum::AddTerm(const CFrameTerm& term)
 {
     CV_Assert(term.imgTerm.size() == m_imgAcc.size() && term.imgTerm.type() == m_imgAcc.type() && term.imgTerm.isContinuous());
     if (!term.bWarped) {
-        const cv::Mat* pTerm = &term.imgTerm;
-        AddFrameTerms(m_imgAcc, m_dFactor, &pTerm, 1);
+        AddFrameTerm(m_imgAcc, m_dFactor, term.imgTerm);
         return;
     }
     // Plane by plane, each in the order of its transposed rows.

@@ -23,23 +23,12 @@ void ScaleTerm(cv::Mat& imgAcc, double dEta)
 
 void AddFrameTerm(cv::Mat& imgAcc, double dFactor, const cv::Mat& imgFrame)
 {
-    const cv::Mat* pFrame = &imgFrame;
-    AddFrameTerms(imgAcc, dFactor, &pFrame, 1);
-}
-
-void AddFrameTerms(cv::Mat& imgAcc, double dFactor, const cv::Mat* const* ppFrames, int iFrames)
-{
-    for (int k = 0; k < iFrames; ++k) CV_Assert(ppFrames[k]->size() == imgAcc.size() && ppFrames[k]->type() == imgAcc.type());
+    CV_Assert(imgFrame.size() == imgAcc.size() && imgFrame.type() == imgAcc.type());
     const std::size_t iValues = RowValues(imgAcc);
-    std::vector<const double*> vecRows(iFrames);
     for (int y = 0; y < imgAcc.rows; ++y) {
         double* pAcc = imgAcc.ptr<double>(y);
-        for (int k = 0; k < iFrames; ++k) vecRows[k] = ppFrames[k]->ptr<double>(y);
-        for (std::size_t m = 0; m < iValues; ++m) {
-            double dAcc = pAcc[m];
-            for (int k = 0; k < iFrames; ++k) dAcc = dFactor * vecRows[k][m] + dAcc;
-            pAcc[m] = dAcc;
-        }
+        const double* pFrame = imgFrame.ptr<double>(y);
+        for (std::size_t m = 0; m < iValues; ++m) pAcc[m] = dFactor * pFrame[m] + pAcc[m];
     }
 }
 

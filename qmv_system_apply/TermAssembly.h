@@ -19,10 +19,6 @@ void ScaleTerm(cv::Mat& imgAcc, double dEta);
 // imgAcc = dFactor * imgFrame + imgAcc, element by element.
 void AddFrameTerm(cv::Mat& imgAcc, double dFactor, const cv::Mat& imgFrame);
 
-// AddFrameTerm for ppFrames[0], then ppFrames[1], ... in one pass over the
-// accumulator (each element sees the frames in this order: the same bits).
-void AddFrameTerms(cv::Mat& imgAcc, double dFactor, const cv::Mat* const* ppFrames, int iFrames);
-
 // imgAcc holds R(x) on entry: scales it by eta, then adds the frame results
 // in frame order.
 void CombineTerms(cv::Mat& imgAcc, double dEta, double dDataTermScale, const std::vector<cv::Mat>& vecFrameResults);
