@@ -10,7 +10,6 @@
 #include "MapPixel.h"
 #include "PlanarView.h"
 #include "WiderRegisters.h"
-#include "WiderRegisters.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -126,9 +125,6 @@ public:
         m_iIllegal = ResolveColumns(pOffsets, pX, pY, iEntries, iRows, iCols);
     }
 
-    // Illegal entries met by the last ResolveColumnMajor.
-    std::size_t IllegalCount() const { return m_iIllegal; }
-
     const COffset* RowOffsets(int y) const { return m_pOffsets.get() + static_cast<std::size_t>(y) * m_iCols; }
 
     // Rows of the last map resolved (its columns after ResolveColumnMajor).
@@ -174,12 +170,12 @@ private:
 
 // pOut[x] = pSrc[offset x] (P values each), 0 for an illegal entry. The
 // choice is made without a branch: an illegal entry reads pSrc[0] and drops it.
-template <int PLANES, class TOffset>
-void GatherRow(double* pOut, const double* pSrc, const TOffset* pOffsets, int iCols, int iPlanes)
+template <int PLANES>
+void GatherRow(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes)
 {
     const int P = PLANES > 0 ? PLANES : iPlanes;
     for (int x = 0; x < iCols; ++x, pOut += P) {
-        const TOffset iOffset = pOffsets[x];
+        const std::ptrdiff_t iOffset = pOffsets[x];
         const bool bLegal = iOffset >= 0;
         const double* pIn = pSrc + (bLegal ? iOffset : 0);
         for (int c = 0; c < P; ++c) {
@@ -191,8 +187,8 @@ void GatherRow(double* pOut, const double* pSrc, const TOffset* pOffsets, int iC
 
 // pDst[offset x] += pIn[x], from left to right; illegal entries of row iY are
 // recorded and dropped.
-template <int PLANES, class TOffset>
-void ScatterRow(double* pDst, const double* pIn, const TOffset* pOffsets, int iCols, int iPlanes, int iY,
+template <int PLANES>
+void ScatterRow(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes, int iY,
                 CIllegalVectorList& lstIllegal)
 {
     const int P = PLANES > 0 ? PLANES : iPlanes;
@@ -208,33 +204,30 @@ void ScatterRow(double* pDst, const double* pIn, const TOffset* pOffsets, int iC
 
 // pAcc[offset i] = dFactor * pTerm[i] + pAcc[offset i] for i = 0..iCount-1 in
 // this order; illegal entries (offset -1) are skipped.
-template <class TOffset>
-void ScatterAddScaled(double* pAcc, const double* pTerm, const TOffset* pOffsets, std::size_t iCount, double dFactor)
+inline void ScatterAddScaled(double* pAcc, const double* pTerm, const std::int32_t* pOffsets, std::size_t iCount, double dFactor)
 {
     // The targets are asked for ahead of time: the processor's own prefetching
     // does not follow the offsets.
     constexpr std::size_t AHEAD = 32;
     for (std::size_t i = 0; i < iCount; ++i) {
         if (i + AHEAD < iCount) {
-            const TOffset iAhead = pOffsets[i + AHEAD];
+            const std::int32_t iAhead = pOffsets[i + AHEAD];
             QMV_PREFETCH_FOR_WRITE(pAcc + (iAhead < 0 ? 0 : iAhead));
         }
-        const TOffset iOffset = pOffsets[i];
+        const std::int32_t iOffset = pOffsets[i];
         if (iOffset < 0) continue;
         pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];
     }
 }
 
-template <class TOffset>
-void GatherRowAnyPlanes(double* pOut, const double* pSrc, const TOffset* pOffsets, int iCols, int iPlanes)
+inline void GatherRowAnyPlanes(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes)
 {
     if (iPlanes == 1) GatherRow<1>(pOut, pSrc, pOffsets, iCols, 1);
     else if (iPlanes == 3) GatherRow<3>(pOut, pSrc, pOffsets, iCols, 3);
     else GatherRow<0>(pOut, pSrc, pOffsets, iCols, iPlanes);
 }
 
-template <class TOffset>
-void ScatterRowAnyPlanes(double* pDst, const double* pIn, const TOffset* pOffsets, int iCols, int iPlanes,
+inline void ScatterRowAnyPlanes(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes,
                                 int iY, CIllegalVectorList& lstIllegal)
 {
     if (iPlanes == 1) ScatterRow<1>(pDst, pIn, pOffsets, iCols, 1, iY, lstIllegal);
