@@ -127,8 +127,10 @@ public:
 
     const COffset* RowOffsets(int y) const { return m_pOffsets.get() + static_cast<std::size_t>(y) * m_iCols; }
 
-    // Rows of the last map resolved (its columns after ResolveColumnMajor).
+    // Rows and columns of the last map resolved (transposed after
+    // ResolveColumnMajor).
     int Rows() const { return m_iRows; }
+    int Cols() const { return m_iCols; }
 
     // After ResolveColumnMajor: lst = the map's illegal entries as (x, y), in
     // the order of a row-major visit.
@@ -206,17 +208,23 @@ void ScatterRow(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets,
 // this order; illegal entries (offset -1) are skipped.
 inline void ScatterAddScaled(double* pAcc, const double* pTerm, const std::int32_t* pOffsets, std::size_t iCount, double dFactor)
 {
-    // The targets are asked for ahead of time: the processor's own prefetching
-    // does not follow the offsets.
-    constexpr std::size_t AHEAD = 32;
-    for (std::size_t i = 0; i < iCount; ++i) {
-        if (i + AHEAD < iCount) {
-            const std::int32_t iAhead = pOffsets[i + AHEAD];
+    // The processor's own prefetching does not follow the offsets, so the
+    // targets are asked for well ahead, once per group of entries: a motion
+    // map names neighbouring pixels for neighbouring entries, and one request
+    // then brings the targets of the whole group. (A request per entry costs
+    // more than it saves.)
+    constexpr std::size_t AHEAD = 1024, GROUP = 8;
+    for (std::size_t i0 = 0; i0 < iCount; i0 += GROUP) {
+        if (i0 + AHEAD < iCount) {
+            const std::int32_t iAhead = pOffsets[i0 + AHEAD];
             QMV_PREFETCH_FOR_WRITE(pAcc + (iAhead < 0 ? 0 : iAhead));
         }
-        const std::int32_t iOffset = pOffsets[i];
-        if (iOffset < 0) continue;
-        pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];
+        const std::size_t iEnd = std::min(iCount, i0 + GROUP);
+        for (std::size_t i = i0; i < iEnd; ++i) {
+            const std::int32_t iOffset = pOffsets[i];
+            if (iOffset < 0) continue;
+            pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];
+        }
     }
 }
 

@@ -18,9 +18,12 @@
 
 #include "MapStrips.h"
 #include "ScaledRowSums.h"
+#include "WiderRegisters.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace NSysApply {
@@ -120,6 +123,22 @@ private:
     const cv::Mat& m_imgSrc;
 };
 
+// pOut[i] = pSrc[pOffsets[pColumns[i]]], 0.0 where the offset is -1 (an
+// illegal map entry). The pointers are distinct, so the compiler keeps them in
+// registers, and the value is chosen by a mask rather than a branch.
+void GatherThroughOffsets(double* __restrict pOut, const double* __restrict pSrc, const std::int32_t* __restrict pOffsets,
+                          const int* __restrict pColumns, int iCount)
+{
+    for (int i = 0; i < iCount; ++i) {
+        const std::int32_t iOffset = pOffsets[pColumns[i]];
+        const std::int64_t iKeep = ~static_cast<std::int64_t>(iOffset >> 31);  // all ones when legal
+        std::int64_t iBits;
+        std::memcpy(&iBits, pSrc + (iOffset & iKeep), sizeof iBits);
+        iBits &= iKeep;
+        std::memcpy(pOut + i, &iBits, sizeof iBits);
+    }
+}
+
 // ...or a single plane warped by a map: a warped pixel is gathered through
 // the resolved map straight from the source pixel, into its place among the
 // phase rows (the whole warped image is never formed).
@@ -132,17 +151,26 @@ public:
     // Warped pixels pColumns[0..iCount) of row iRow, one after the other, to pOut.
     void Select(int iRow, const int* pColumns, int iCount, double* pOut)
     {
-        const CFrameMapOffsets::COffset* pOffsets = m_offsets.RowOffsets(iRow);
         const double* pSrc = m_imgSrc.ptr<double>(0);
-        for (int i = 0; i < iCount; ++i) {
-            const CFrameMapOffsets::COffset iOffset = pOffsets[pColumns[i]];
-            const bool bLegal = iOffset >= 0;
-            const double dValue = pSrc[bLegal ? iOffset : 0];
-            pOut[i] = bLegal ? dValue : 0.0;
-        }
+        PrefetchSources(pSrc, iRow + kRowsAhead);
+        GatherThroughOffsets(pOut, pSrc, m_offsets.RowOffsets(iRow), pColumns, iCount);
     }
 
 private:
+    // Rows are asked for in increasing order; the sources of a row this far
+    // ahead are requested before the current row is gathered.
+    static constexpr int kRowsAhead = 3;
+
+    // Asks for the sources of row iRow, one per cache line of a straight row:
+    // a motion map names neighbouring pixels for neighbouring entries, and the
+    // processor's own prefetching does not follow the offsets.
+    void PrefetchSources(const double* pSrc, int iRow) const
+    {
+        if (iRow >= m_offsets.Rows()) return;
+        const CFrameMapOffsets::COffset* pOffsets = m_offsets.RowOffsets(iRow);
+        for (int x = 0; x < m_offsets.Cols(); x += 8) QMV_PREFETCH_FOR_READ(pSrc + (pOffsets[x] < 0 ? 0 : pOffsets[x]));
+    }
+
     const cv::Mat& m_imgSrc;
     const CFrameMapOffsets& m_offsets;
 };

@@ -9,9 +9,11 @@
 #if defined(__GNUC__)
 #define QMV_ALWAYS_INLINE inline __attribute__((always_inline))
 #define QMV_PREFETCH_FOR_WRITE(p) __builtin_prefetch((p), 1)
+#define QMV_PREFETCH_FOR_READ(p) __builtin_prefetch((p), 0)
 #else
 #define QMV_ALWAYS_INLINE inline
 #define QMV_PREFETCH_FOR_WRITE(p) ((void)(p))
+#define QMV_PREFETCH_FOR_READ(p) ((void)(p))
 #endif
 
 #if defined(__GNUC__) && defined(__x86_64__)
