@@ -177,7 +177,8 @@ TEST(SampledBlur, MapResolutionFollowsTheNearestPixelRule)
 #if QMV_HAVE_AVX2_CLONES
         if (CpuHasAvx2()) {
             std::vector<std::int32_t> vecWide(m);
-            ResolveColumnsAvx2(vecWide.data(), vecX.data() + iFirst, vecY.data() + iFirst, m, iRows, iCols);
+            EXPECT_EQ(ResolveColumnsAvx2(vecWide.data(), vecX.data() + iFirst, vecY.data() + iFirst, m, iRows, iCols),
+                      static_cast<std::size_t>(std::count(vecPlain.begin(), vecPlain.end(), -1)));
             EXPECT_EQ(vecWide, vecPlain);
         }
 #endif
