@@ -161,14 +161,15 @@ private:
     // ahead are requested before the current row is gathered.
     static constexpr int kRowsAhead = 3;
 
-    // Asks for the sources of row iRow, one per cache line of a straight row:
-    // a motion map names neighbouring pixels for neighbouring entries, and the
-    // processor's own prefetching does not follow the offsets.
+    // Asks for the sources of row iRow, one request per four entries: a motion
+    // map names neighbouring pixels for neighbouring entries (a cache line
+    // holds eight), but its sub-pixel jitter moves them between neighbouring
+    // rows. The processor's own prefetching does not follow the offsets.
     void PrefetchSources(const double* pSrc, int iRow) const
     {
         if (iRow >= m_offsets.Rows()) return;
         const CFrameMapOffsets::COffset* pOffsets = m_offsets.RowOffsets(iRow);
-        for (int x = 0; x < m_offsets.Cols(); x += 8) QMV_PREFETCH_FOR_READ(pSrc + (pOffsets[x] < 0 ? 0 : pOffsets[x]));
+        for (int x = 0; x < m_offsets.Cols(); x += 4) QMV_PREFETCH_FOR_READ(pSrc + (pOffsets[x] < 0 ? 0 : pOffsets[x]));
     }
 
     const cv::Mat& m_imgSrc;
