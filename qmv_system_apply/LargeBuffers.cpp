@@ -21,9 +21,12 @@ namespace {
 constexpr std::size_t HUGE_PAGE = std::size_t(2) << 20;
 constexpr std::size_t HUGE_PAGE_MIN_BYTES = std::size_t(4) << 20;  // at most a third is rounding
 constexpr std::size_t ALIGNMENT = 64;
+// Buffers from this size on are kept between calls: the frame terms of images
+// from about 200 x 200 x 3, and the map offsets from 512 x 512.
+constexpr std::size_t KEEP_MIN_BYTES = std::size_t(1) << 20;
 constexpr std::size_t MAX_KEPT = 16;  // more than a call of up to 6 threads frees
 
-// Freed huge-page buffers, by size, for the next call. A request that finds
+// Freed buffers, by size, for the next call. A request that finds
 // none of its size means the sizes changed: the kept buffers are released.
 class CKeptBuffers {
 public:
@@ -88,6 +91,21 @@ bool UsesHugePages(std::size_t iBytes)
 #endif
 }
 
+// Kept buffers are given back with std::free, so only where they come from
+// posix_memalign.
+bool IsKept(std::size_t iBytes)
+{
+#if defined(_WIN32)
+    (void)iBytes;
+    return false;
+#else
+    return iBytes >= KEEP_MIN_BYTES;
+#endif
+}
+
+// The size a buffer is kept under: what was allocated for it.
+std::size_t KeptSize(std::size_t iBytes) { return UsesHugePages(iBytes) ? HugePageRounded(iBytes) : iBytes; }
+
 class CLargeMatAllocator : public cv::MatAllocator {
 public:
     cv::UMatData* allocate(int iDims, const int* pSizes, int iType, void* pData, size_t* pStep, cv::AccessFlag,
@@ -127,11 +145,13 @@ public:
 
 void* AllocateLarge(std::size_t iBytes)
 {
+    if (IsKept(iBytes)) {
+        if (void* p = KeptBuffers().Take(KeptSize(iBytes))) return p;
+    }
     void* p = nullptr;
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     if (UsesHugePages(iBytes)) {
         const std::size_t iRounded = HugePageRounded(iBytes);
-        if ((p = KeptBuffers().Take(iRounded)) != nullptr) return p;
         if (posix_memalign(&p, HUGE_PAGE, iRounded) != 0) throw std::bad_alloc();
         madvise(p, iRounded, MADV_HUGEPAGE);  // a hint: refused, the pages are ordinary
         return p;
@@ -149,8 +169,8 @@ void* AllocateLarge(std::size_t iBytes)
 void FreeLarge(void* p, std::size_t iBytes) noexcept
 {
     if (p == nullptr) return;
-    if (UsesHugePages(iBytes)) {
-        KeptBuffers().Keep(p, HugePageRounded(iBytes));
+    if (IsKept(iBytes)) {
+        KeptBuffers().Keep(p, KeptSize(iBytes));
         return;
     }
 #if defined(_WIN32)

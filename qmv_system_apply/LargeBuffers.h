@@ -6,8 +6,8 @@
 //
 // Even so, fresh memory must be cleared by the system, which costs as much as
 // a pass over it and serialises threads in the kernel. A solver calls the
-// operator hundreds of times with the same sizes, so buffers of several
-// megabytes are kept when freed and handed out again by the next call: the
+// operator hundreds of times with the same sizes, so buffers of a megabyte
+// and more are kept when freed and handed out again by the next call: the
 // module holds on to the scratch of its last call (about threads + 1 images)
 // until the sizes change or the module is unloaded.
 #ifndef QMV_SYSAPPLY_LARGE_BUFFERS_H

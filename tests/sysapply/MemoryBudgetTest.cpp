@@ -72,8 +72,9 @@ TEST(SysApplyMemory, PeakStaysWithinTheBudget)
 
 namespace {
 
-// Buffers of several megabytes outlive their call for the next one of the same
-// size; another size gives them back, and so does ReleaseKeptBuffers.
+// Buffers of a megabyte and more outlive their call for the next one of the
+// same size; another size gives them back, and so does ReleaseKeptBuffers.
+// Smaller ones go back at once.
 TEST(SysApplyMemory, LargeBuffersAreKeptForTheSameSizeOnly)
 {
 #if defined(__linux__)
@@ -92,8 +93,20 @@ TEST(SysApplyMemory, LargeBuffersAreKeptForTheSameSizeOnly)
     NSysApply::FreeLarge(r, iTwelve);
     NSysApply::ReleaseKeptBuffers();
     EXPECT_EQ(g_iCurrent.load(), iBase);
+
+    const std::size_t iOneAndHalf = std::size_t(3) << 19, iHalf = std::size_t(1) << 19;
+    void* s = NSysApply::AllocateLarge(iOneAndHalf);
+    NSysApply::FreeLarge(s, iOneAndHalf);
+    EXPECT_GE(g_iCurrent.load() - iBase, static_cast<long long>(iOneAndHalf));  // kept
+    void* t = NSysApply::AllocateLarge(iHalf);
+    NSysApply::FreeLarge(t, iHalf);
+    EXPECT_LT(g_iCurrent.load() - iBase, static_cast<long long>(iOneAndHalf + iHalf));  // not kept
+    EXPECT_EQ(NSysApply::AllocateLarge(iOneAndHalf), s);
+    NSysApply::FreeLarge(s, iOneAndHalf);
+    NSysApply::ReleaseKeptBuffers();
+    EXPECT_EQ(g_iCurrent.load(), iBase);
 #else
-    GTEST_SKIP() << "buffers are kept only where huge pages are asked for";
+    GTEST_SKIP() << "the allocation meter counts on Linux only";
 #endif
 }
 
