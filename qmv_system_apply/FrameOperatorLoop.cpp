@@ -88,13 +88,14 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
             term.offsets.ResolveColumnMajor(args.vecMaps[k]);
             term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], warnings[k]);
         }
+        CTransposedBlurFromSamples transposedBlur(scratch.imgLowRes, imgKernel, iScale);
         for (int c = 0; c < iPlanes; ++c) {
             const cv::Mat imgX = TransposedPlane(viewX, c);
             cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
             if (term.bWarped) WarpBlurDecimateAtSamples(scratch.imgLowRes, imgX, term.offsets, imgKernel, iScale);
             else BlurDecimateAtSamples(scratch.imgLowRes, imgX, imgKernel, iScale);
             if (args.bWeighted) ApplyPlaneWeights(scratch.imgLowRes, args.vecWeights[k], c);
-            UpsampleBlurTransposeFromSamples(imgOut, scratch.imgLowRes, imgKernel, iScale);
+            transposedBlur.Apply(imgOut, scratch.imgLowRes);
         }
         sum.Deliver(k, std::move(term));
     });

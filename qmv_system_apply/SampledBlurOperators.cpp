@@ -24,6 +24,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace NSysApply {
@@ -268,11 +269,14 @@ void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iT
     }
 }
 
-// Rows of B^T U l, one at a time; prepared once per call.
+}  // namespace
+
+// Rows of B^T U l, one at a time, for low-resolution images l of one size and
+// type; the tap lists are prepared once, the image is bound before use.
 class CTransposedBlurRows {
 public:
     CTransposedBlurRows(const cv::Mat& imgLow, const cv::Mat& imgKernel, int iScale)
-        : m_imgLow(imgLow), m_imgKernel(imgKernel), m_iScale(iScale), m_iPlanes(imgLow.channels()),
+        : m_pLow(&imgLow), m_imgKernel(imgKernel), m_iScale(iScale), m_iPlanes(imgLow.channels()),
           m_iRows(imgLow.rows * iScale), m_iCols(imgLow.cols * iScale),
           m_rows(SampleTaps(m_iRows, imgKernel.rows, imgKernel.rows / 2, iScale)),
           m_cols(SampleTaps(m_iCols, imgKernel.cols, imgKernel.cols / 2, iScale)),
@@ -298,13 +302,22 @@ public:
     int Rows() const { return m_iRows; }
     int Cols() const { return m_iCols; }
 
+    // The image the rows are computed from: of the size and type the rows
+    // were prepared for.
+    void Bind(const cv::Mat& imgLow)
+    {
+        CV_Assert(imgLow.rows * m_iScale == m_iRows && imgLow.cols * m_iScale == m_iCols && imgLow.channels() == m_iPlanes &&
+                  imgLow.depth() == CV_64F);
+        m_pLow = &imgLow;
+    }
+
     // pOut = row y (Cols() pixels).
     void ComputeRow(int y, double* pOut)
     {
         const int P = m_iPlanes;
         for (int x : m_vecBorder) std::fill(pOut + static_cast<std::size_t>(x) * P, pOut + static_cast<std::size_t>(x + 1) * P, 0.0);
         for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
-            const double* pLow = m_imgLow.ptr<double>(m_rows.vecSample[r]);
+            const double* pLow = m_pLow->ptr<double>(m_rows.vecSample[r]);
             const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
             for (int x : m_vecBorder) {
                 double* pPixel = pOut + static_cast<std::size_t>(x) * P;
@@ -335,7 +348,7 @@ private:
         std::fill(pAcc, pAcc + iCount, 0.0);
         int iTaps = 0;
         for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
-            const double* pLow = m_imgLow.ptr<double>(m_rows.vecSample[r]);
+            const double* pLow = m_pLow->ptr<double>(m_rows.vecSample[r]);
             const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
             for (const CShiftTap& tap : phase.vecTaps) {
                 m_vecRows[iTaps] = pLow + static_cast<std::size_t>(phase.iBegin + tap.iShift) * m_iPlanes;
@@ -346,7 +359,7 @@ private:
         AddScaledRows(pAcc, m_vecRows.data(), m_vecTapValues.data(), iTaps, iCount);
     }
 
-    const cv::Mat& m_imgLow;
+    const cv::Mat* m_pLow;
     const cv::Mat& m_imgKernel;
     const int m_iScale, m_iPlanes, m_iRows, m_iCols;
     const CTapList m_rows, m_cols;
@@ -357,8 +370,6 @@ private:
     std::vector<const double*> m_vecRows;
     std::vector<double> m_vecTapValues;
 };
-
-}  // namespace
 
 void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
 {
@@ -378,10 +389,22 @@ void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFr
 
 void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
 {
-    CheckOperands(imgSrc, imgKernel, iScale);
-    CTransposedBlurRows rows(imgSrc, imgKernel, iScale);
-    imgDst.create(rows.Rows(), rows.Cols(), imgSrc.type());
-    for (int y = 0; y < rows.Rows(); ++y) rows.ComputeRow(y, imgDst.ptr<double>(y));
+    CTransposedBlurFromSamples(imgSrc, imgKernel, iScale).Apply(imgDst, imgSrc);
+}
+
+CTransposedBlurFromSamples::CTransposedBlurFromSamples(const cv::Mat& imgLowLike, const cv::Mat& imgKernel, int iScale)
+{
+    CheckOperands(imgLowLike, imgKernel, iScale);
+    m_pRows = std::make_unique<CTransposedBlurRows>(imgLowLike, imgKernel, iScale);
+}
+
+CTransposedBlurFromSamples::~CTransposedBlurFromSamples() = default;
+
+void CTransposedBlurFromSamples::Apply(cv::Mat& imgDst, const cv::Mat& imgLow)
+{
+    m_pRows->Bind(imgLow);
+    imgDst.create(m_pRows->Rows(), m_pRows->Cols(), imgLow.type());
+    for (int y = 0; y < m_pRows->Rows(); ++y) m_pRows->ComputeRow(y, imgDst.ptr<double>(y));
 }
 
 }  // namespace NSysApply

@@ -11,6 +11,8 @@
 
 #include <opencv2/core.hpp>
 
+#include <memory>
+
 namespace NSysApply {
 
 // imgDst = D B imgSrc: max(H/s,1) x max(W/s,1), the convolution at (i*s, j*s).
@@ -19,6 +21,25 @@ void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat
 // imgDst = B^T U imgSrc: (s*h) x (s*w), correlation of the zero-filled image
 // with the kernel, summing only the taps that meet a sample.
 void UpsampleBlurTransposeFromSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale);
+
+class CTransposedBlurRows;
+
+// UpsampleBlurTransposeFromSamples for the planes of a frame: the kernel's tap
+// lists are prepared once, for low-resolution images of the size and type of
+// imgLowLike. The kernel must outlive the object.
+class CTransposedBlurFromSamples {
+public:
+    CTransposedBlurFromSamples(const cv::Mat& imgLowLike, const cv::Mat& imgKernel, int iScale);
+    ~CTransposedBlurFromSamples();
+    CTransposedBlurFromSamples(const CTransposedBlurFromSamples&) = delete;
+    CTransposedBlurFromSamples& operator=(const CTransposedBlurFromSamples&) = delete;
+
+    // imgDst = B^T U imgLow.
+    void Apply(cv::Mat& imgDst, const cv::Mat& imgLow);
+
+private:
+    std::unique_ptr<CTransposedBlurRows> m_pRows;
+};
 
 // imgDst = D B M imgSrc for one plane imgSrc (a transposed plane of the
 // caller's layout, PlaneImages.h) and its map resolved by ResolveColumnMajor:
