@@ -315,18 +315,10 @@ public:
     void ComputeRow(int y, double* pOut)
     {
         const int P = m_iPlanes;
-        for (int x : m_vecBorder) std::fill(pOut + static_cast<std::size_t>(x) * P, pOut + static_cast<std::size_t>(x + 1) * P, 0.0);
-        for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
-            const double* pLow = m_pLow->ptr<double>(m_rows.vecSample[r]);
-            const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
-            for (int x : m_vecBorder) {
-                double* pPixel = pOut + static_cast<std::size_t>(x) * P;
-                for (std::size_t t = m_cols.vecStart[x]; t < m_cols.vecStart[x + 1]; ++t) {
-                    const double dTap = pKernel[m_cols.vecTap[t]];
-                    const double* pIn = pLow + static_cast<std::size_t>(m_cols.vecSample[t]) * P;
-                    for (int c = 0; c < P; ++c) pPixel[c] += dTap * pIn[c];
-                }
-            }
+        for (int x : m_vecBorder) {
+            double* pPixel = pOut + static_cast<std::size_t>(x) * P;
+            if (P == 1) *pPixel = BorderSum(y, x);
+            else BorderPixel(y, x, pPixel);
         }
         for (int psi = 0; psi < m_iScale; ++psi) {
             const CInteriorPhase& phase = m_vecPhases[psi];
@@ -339,6 +331,38 @@ public:
     }
 
 private:
+    // A pixel of row y in a border column x, where taps are clamped: from
+    // 0.0, the products of every kernel row that meets a sample and, within
+    // it, of every column tap that meets one, added in that order. One plane,
+    // summed in a register...
+    double BorderSum(int y, int x) const
+    {
+        double dSum = 0.0;
+        for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
+            const double* pLow = m_pLow->ptr<double>(m_rows.vecSample[r]);
+            const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
+            for (std::size_t t = m_cols.vecStart[x]; t < m_cols.vecStart[x + 1]; ++t)
+                dSum += pKernel[m_cols.vecTap[t]] * pLow[m_cols.vecSample[t]];
+        }
+        return dSum;
+    }
+
+    // ...or the same for every plane, summed in place.
+    void BorderPixel(int y, int x, double* pPixel) const
+    {
+        const int P = m_iPlanes;
+        std::fill(pPixel, pPixel + P, 0.0);
+        for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
+            const double* pLow = m_pLow->ptr<double>(m_rows.vecSample[r]);
+            const double* pKernel = m_imgKernel.ptr<double>(m_rows.vecTap[r]);
+            for (std::size_t t = m_cols.vecStart[x]; t < m_cols.vecStart[x + 1]; ++t) {
+                const double dTap = pKernel[m_cols.vecTap[t]];
+                const double* pIn = pLow + static_cast<std::size_t>(m_cols.vecSample[t]) * P;
+                for (int c = 0; c < P; ++c) pPixel[c] += dTap * pIn[c];
+            }
+        }
+    }
+
     // The interior columns of one phase of row y: every low-resolution row
     // that a kernel row meets, with the taps of that row that meet samples,
     // added in one pass (kernel row by kernel row, tap by tap).
