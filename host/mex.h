@@ -100,6 +100,10 @@ mxArray* mxGetCell(const mxArray* pa, mwIndex i);
  * return are freed by the host when the call ends, as real hosts do. */
 mxArray* mxCreateNumericArray(mwSize nDims, const mwSize* pDims, mxClassID classId,
                               mxComplexity complexity);
+/* The contents are undefined. The dimensions are not const, as in MATLAB's
+ * declaration, so that callers compile against both hosts. */
+mxArray* mxCreateUninitNumericArray(mwSize nDims, mwSize* pDims, mxClassID classId,
+                                    mxComplexity complexity);
 mxArray* mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID classId, mxComplexity complexity);
 mxArray* mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity complexity);
 mxArray* mxCreateDoubleScalar(double v);

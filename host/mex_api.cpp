@@ -258,6 +258,17 @@ mxArray* mxCreateNumericArray(mwSize nDims, const mwSize* pDims, mxClassID class
   return NewArray(classId, NormalisedDims(nDims, pDims), complexity == mxCOMPLEX);
 }
 
+mxArray* mxCreateUninitNumericArray(mwSize nDims, mwSize* pDims, mxClassID classId,
+                                    mxComplexity complexity) {
+  mxArray* pa = mxCreateNumericArray(nDims, pDims, classId, complexity);
+  // Real hosts leave the contents undefined; all ones (a NaN for doubles)
+  // makes a module that reads an element it did not write fail its tests.
+  const size_t iBytes = Count(pa->vDims) * pa->iElemSize;
+  if (pa->pReal) std::memset(pa->pReal, 0xFF, iBytes);
+  if (pa->pImag) std::memset(pa->pImag, 0xFF, iBytes);
+  return pa;
+}
+
 mxArray* mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID classId, mxComplexity complexity) {
   const mwSize dims[2] = {m, n};
   return mxCreateNumericArray(2, dims, classId, complexity);

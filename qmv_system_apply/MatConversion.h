@@ -18,8 +18,9 @@ void mx2cv(const mxArray* pmxSrc, cv::Mat& imgDst);
 // Creates a real H x W x P double array from imgSrc and stores it in pmxDst.
 void cv2mx(const cv::Mat& imgSrc, mxArray*& pmxDst);
 
-// A real H x W x P double array shaped like the viewed one, or the end of the
-// call through mexErrMsgTxt when the host cannot allocate it.
+// A real H x W x P double array shaped like the viewed one, its contents
+// undefined (the caller writes every element), or the end of the call through
+// mexErrMsgTxt when the host cannot allocate it.
 mxArray* CreateResultArray(const CPlanarView& viewLike);
 
 // Makes the checks of mx2cv, with its messages, and views the array in place

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 #include <thread>
 
@@ -52,6 +53,19 @@ TEST(StandInHost, ReturnsOutputsFreesTemporariesAndCapturesText) {
     EXPECT_EQ(LiveArrayCount(), before + 2);  // the input and the output
   }
   EXPECT_EQ(LiveArrayCount(), before + 1);
+}
+
+// An uninitialised array holds NaN everywhere, so a module that returns an
+// element it never wrote fails the comparison with its expected result.
+TEST(StandInHost, UninitialisedArraysHoldNaN) {
+  g_body = [](int, mxArray** plhs, int, const mxArray**) {
+    mwSize dims[3] = {2, 3, 2};
+    plhs[0] = mxCreateUninitNumericArray(3, dims, mxDOUBLE_CLASS, mxREAL);
+  };
+  CCallResult r = CallMex(1, {});
+  ASSERT_TRUE(r.bOk);
+  EXPECT_EQ(Dims(r.Output()), (std::vector<size_t>{2, 3, 2}));
+  for (double v : Values(r.Output())) EXPECT_TRUE(std::isnan(v));
 }
 
 TEST(StandInHost, ReportsEscapingExceptionsAndHostCallsFromOtherThreads) {
