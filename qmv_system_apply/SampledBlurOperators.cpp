@@ -257,7 +257,6 @@ void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iT
     std::vector<const double*> vecRows(static_cast<std::size_t>(iKh) * iKw);
     for (int a = 0; a < imgDst.rows; ++a) {
         double* pOut = imgDst.ptr<double>(a);
-        std::fill(pOut, pOut + iValues, 0.0);
         for (int i = 0; i < iKh; ++i) {
             const int iRow = static_cast<int>(Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, iRows));
             for (int j = 0; j < iKw; ++j) {
@@ -265,7 +264,7 @@ void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iT
                 vecRows[static_cast<std::size_t>(i) * iKw + j] = pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * iPlanes;
             }
         }
-        AddScaledRows(pOut, vecRows.data(), vecFlipped.data(), iKh * iKw, iValues);
+        SumScaledRows(pOut, vecRows.data(), vecFlipped.data(), iKh * iKw, iValues);
     }
 }
 
@@ -369,7 +368,6 @@ private:
     void AddInteriorPhase(int y, const CInteriorPhase& phase, double* pAcc)
     {
         const std::size_t iCount = static_cast<std::size_t>(phase.iEnd - phase.iBegin) * m_iPlanes;
-        std::fill(pAcc, pAcc + iCount, 0.0);
         int iTaps = 0;
         for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r) {
             const double* pLow = m_pLow->ptr<double>(m_rows.vecSample[r]);
@@ -380,7 +378,7 @@ private:
                 ++iTaps;
             }
         }
-        AddScaledRows(pAcc, m_vecRows.data(), m_vecTapValues.data(), iTaps, iCount);
+        SumScaledRows(pAcc, m_vecRows.data(), m_vecTapValues.data(), iTaps, iCount);
     }
 
     const cv::Mat* m_pLow;
