@@ -41,7 +41,7 @@ constexpr float fReps = 0.2f;
 
 int RunCount() {
   const char* pRuns = std::getenv("QMV_BENCH_RUNS");
-  return std::max(pRuns ? std::atoi(pRuns) : 7, 5);
+  return std::max(pRuns ? std::atoi(pRuns) : 11, 5);
 }
 
 double WallMs() {

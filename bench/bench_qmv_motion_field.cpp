@@ -23,7 +23,7 @@ using NMexStandIn::CArrayPtr;
 int RunCount()
 {
   const char* pRuns = std::getenv("QMV_BENCH_RUNS");
-  const int iRuns = pRuns ? std::atoi(pRuns) : 7;
+  const int iRuns = pRuns ? std::atoi(pRuns) : 11;
   return std::max(iRuns, 5);
 }
 

@@ -36,7 +36,7 @@ const int N = 8, P = 3;
 int RunCount()
 {
     const char* pRuns = std::getenv("QMV_BENCH_RUNS");
-    return std::max(pRuns ? std::atoi(pRuns) : 7, 5);
+    return std::max(pRuns ? std::atoi(pRuns) : 11, 5);
 }
 
 // Inputs shaped like a reconstruction's: frame 1 is the reference, the others

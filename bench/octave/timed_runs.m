@@ -3,13 +3,13 @@ function [msOurs, msRef] = timed_runs (fnOurs, fnRef)
   % alternately so that load from other users of the machine falls on both;
   % with QMV_BENCH_ORDER=blocks all runs of ours come first, then all of the
   % reference, as in a loop that calls one of them many times in a row.
-  % QMV_BENCH_RUNS runs each (default 7, at least 5), after one more untimed
+  % QMV_BENCH_RUNS runs each (default 11, at least 5), after one more untimed
   % round of both (the caller has already run each once: the first calls of a
   % process still pay for settling in). Each call assigns its result, as a
   % user would: a MEX function is then called with one output.
   runs = max (5, round (str2double (getenv ("QMV_BENCH_RUNS"))));
   if (isnan (runs))
-    runs = 7;
+    runs = 11;
   endif
   out = fnOurs ();
   out = fnRef ();
