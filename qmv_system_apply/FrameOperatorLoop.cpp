@@ -1,15 +1,14 @@
-// Frame loops. A task writes only its frame's warnings, its frame's term (the
-// module's loop: one plane of it) and the scratch of the thread running it
-// (the straightforward loop: frame k's buffers); each frame's term is computed
-// by a fixed sequence of operations and reaches the result in frame order (the
-// module's loop: through CFrameTermSum, plane by plane), whatever the thread
-// count. The module's loop works on transposed planes (PlaneImages.h); the
-// straightforward one on interleaved matrices.
+// Frame loops. Iteration k writes only frame k's warnings and the scratch of
+// the thread running it (the straightforward loop: frame k's buffers); each
+// frame's term is computed by a fixed sequence of operations and reaches the
+// result in frame order (the module's loop: through CFrameTermSum, the only
+// shared state), whatever the thread count. The module's loop works plane by
+// plane on transposed planes (PlaneImages.h); the straightforward one on
+// interleaved matrices.
 #include "FrameOperatorLoop.h"
 
 #include "ForwardOperators.h"
 #include "FrameParallel.h"
-#include "FrameTasks.h"
 #include "FrameTermSum.h"
 #include "FrameWeights.h"
 #include "MapStrips.h"
@@ -19,7 +18,6 @@
 #include "TransposeOperators.h"
 
 #include <algorithm>
-#include <memory>
 
 namespace NSysApply {
 
@@ -48,41 +46,7 @@ void ApplyPlaneWeights(cv::Mat& imgLowRes, const CPlanarView& viewWeights, int i
 struct CThreadScratch {
     cv::Mat imgLowRes;                   // one low-resolution transposed plane
     std::vector<double> vecRegulariser;  // the rows of a band of the regulariser
-
-    // The transposed blur of frame k, prepared again only when the thread
-    // moves on to another frame.
-    CTransposedBlurFromSamples& TransposedBlur(int k, const cv::Mat& imgKernel, int iScale)
-    {
-        if (!pTransposedBlur || iTransposedBlurFrame != k) {
-            pTransposedBlur.reset();
-            pTransposedBlur = std::make_unique<CTransposedBlurFromSamples>(imgLowRes, imgKernel, iScale);
-            iTransposedBlurFrame = k;
-        }
-        return *pTransposedBlur;
-    }
-
-    std::unique_ptr<CTransposedBlurFromSamples> pTransposedBlur;
-    int iTransposedBlurFrame = -1;
 };
-
-// Frame k's setup: its term taken and, unless it is the reference frame, its
-// map resolved and the map's illegal entries listed. The frame's plane tasks
-// wait for it.
-void SetUpFrame(const COperatorArguments& args, int k, CFrameTermSum& sum, CIllegalVectorList& lstWarnings, CFrameProgress& progress)
-{
-    try {
-        CFrameTerm& term = sum.TakeTerm(k);
-        term.bWarped = k != args.iReferenceFrame;
-        if (term.bWarped) {
-            term.offsets.ResolveColumnMajor(args.vecMaps[k]);
-            term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], lstWarnings);
-        }
-    } catch (...) {
-        progress.SetupFailed(k);
-        throw;
-    }
-    progress.SetupDone(k);
-}
 
 constexpr int REGULARISER_BAND_ROWS = 32;
 
@@ -102,16 +66,13 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
         scratch.imgLowRes.create(viewX.iCols / iScale, viewX.iRows / iScale, CV_64FC1);
         scratch.vecRegulariser.resize(regulariser.ScratchSize());
     }
-    // The regulariser's rows come first, in bands handed out like the frame
-    // tasks, so that a thread held up elsewhere delays no one; the frame terms
-    // are added once all bands are in. Then each frame's setup and its planes
-    // (FrameTasks.h).
+    // The regulariser's rows come first, in bands handed out like frames, so
+    // that a thread held up elsewhere delays no one; the frame terms are added
+    // once all bands are in.
     const int iBands = (regulariser.Rows() + REGULARISER_BAND_ROWS - 1) / REGULARISER_BAND_ROWS;
-    CFrameTermSum sum(imgAcc, iPlanes, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads,
-                      viewX.PlaneSize(), iBands);
-    const std::vector<CFrameTask> vecFrameTasks = FrameTaskOrder(args.iFrames, iPlanes);
-    CFrameProgress progress(args.iFrames);
-    RunTasksInParallel(iBands + static_cast<int>(vecFrameTasks.size()), iThreads, [&](int iTask, int iThread) {
+    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads, viewX.PlaneSize(),
+                      iBands);
+    RunTasksInParallel(iBands + args.iFrames, iThreads, [&](int iTask, int iThread) {
         CThreadScratch& scratch = vecScratch[iThread];
         if (iTask < iBands) {
             const int iBegin = iTask * REGULARISER_BAND_ROWS;
@@ -119,23 +80,24 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
             sum.PrerequisiteDone();
             return;
         }
-        const CFrameTask task = vecFrameTasks[iTask - iBands];
-        const int k = task.iFrame;
-        if (task.iPlane < 0) {
-            SetUpFrame(args, k, sum, warnings[k], progress);
-            return;
-        }
-        if (!progress.WaitForSetup(k)) return;  // the setup's task reports the failure
-        CFrameTerm& term = sum.Term(k);
+        const int k = iTask - iBands;
         const cv::Mat& imgKernel = vecKernels[k];
-        const int c = task.iPlane;
-        const cv::Mat imgX = TransposedPlane(viewX, c);
-        cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
-        if (term.bWarped) WarpBlurDecimateAtSamples(scratch.imgLowRes, imgX, term.offsets, imgKernel, iScale);
-        else BlurDecimateAtSamples(scratch.imgLowRes, imgX, imgKernel, iScale);
-        if (args.bWeighted) ApplyPlaneWeights(scratch.imgLowRes, args.vecWeights[k], c);
-        scratch.TransposedBlur(k, imgKernel, iScale).Apply(imgOut, scratch.imgLowRes);
-        sum.DeliverPlane(k, c);
+        CFrameTerm term = sum.TakeTerm();
+        term.bWarped = k != args.iReferenceFrame;
+        if (term.bWarped) {
+            term.offsets.ResolveColumnMajor(args.vecMaps[k]);
+            term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], warnings[k]);
+        }
+        CTransposedBlurFromSamples transposedBlur(scratch.imgLowRes, imgKernel, iScale);
+        for (int c = 0; c < iPlanes; ++c) {
+            const cv::Mat imgX = TransposedPlane(viewX, c);
+            cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
+            if (term.bWarped) WarpBlurDecimateAtSamples(scratch.imgLowRes, imgX, term.offsets, imgKernel, iScale);
+            else BlurDecimateAtSamples(scratch.imgLowRes, imgX, imgKernel, iScale);
+            if (args.bWeighted) ApplyPlaneWeights(scratch.imgLowRes, args.vecWeights[k], c);
+            transposedBlur.Apply(imgOut, scratch.imgLowRes);
+        }
+        sum.Deliver(k, std::move(term));
     });
     CV_Assert(sum.FramesAdded() == args.iFrames);
 }

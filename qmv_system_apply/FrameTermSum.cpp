@@ -1,7 +1,7 @@
-// In-order summation of the frame terms, plane by plane (see the header). The
-// additions run outside the lock; the lock only guards the bookkeeping, and a
-// plane's adding thread rechecks for delivered frames under it before it
-// stops, so no frame is left behind.
+// In-order summation of the frame terms (see the header). The additions run
+// outside the lock; the lock only guards the bookkeeping, and the adding
+// thread rechecks for delivered frames under it before it stops, so no frame
+// is left behind.
 #include "FrameTermSum.h"
 
 #include "LargeBuffers.h"
@@ -12,31 +12,26 @@
 
 namespace NSysApply {
 
-CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, int iPlanes, double dFactor, int iFrames, int iTerms, std::size_t iMapEntries,
-                             int iPrerequisites)
-    : m_imgAcc(imgAcc), m_iPlanes(iPlanes), m_iPlaneRows(iPlanes > 0 ? imgAcc.rows / iPlanes : 0), m_dFactor(dFactor),
-      m_iMapEntries(iMapEntries), m_vecTerms(iFrames), m_vecDelivered(static_cast<std::size_t>(iFrames) * iPlanes, 0),
-      m_vecPlanesAdded(iFrames, 0), m_vecNext(iPlanes, 0), m_vecAdding(iPlanes, 0), m_iPrerequisites(iPrerequisites)
+CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iTerms, std::size_t iMapEntries, int iPrerequisites)
+    : m_imgAcc(imgAcc), m_dFactor(dFactor), m_iMapEntries(iMapEntries), m_vecReady(iFrames), m_vecDelivered(iFrames, 0),
+      m_iPrerequisites(iPrerequisites)
 {
-    CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous() && iPlanes > 0 && imgAcc.rows % iPlanes == 0);
+    CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous());
     m_vecFree.reserve(std::max(iFrames, iTerms));  // recycling never allocates
     for (int i = 0; i < iTerms; ++i) m_vecFree.push_back(NewTerm());
 }
 
-CFrameTerm& CFrameTermSum::TakeTerm(int iFrame)
+CFrameTerm CFrameTermSum::TakeTerm()
 {
-    CFrameTerm term;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_vecFree.empty()) {
-            term = std::move(m_vecFree.back());
+            CFrameTerm term = std::move(m_vecFree.back());
             m_vecFree.pop_back();
+            return term;
         }
     }
-    if (term.imgTerm.empty()) term = NewTerm();
-    // Only frame k's own tasks touch its slot until its planes are delivered.
-    m_vecTerms[iFrame] = std::move(term);
-    return m_vecTerms[iFrame];
+    return NewTerm();
 }
 
 CFrameTerm CFrameTermSum::NewTerm() const
@@ -48,67 +43,52 @@ CFrameTerm CFrameTermSum::NewTerm() const
     return term;
 }
 
-void CFrameTermSum::DeliverPlane(int iFrame, int iPlane)
+void CFrameTermSum::Deliver(int iFrame, CFrameTerm&& term)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_vecDelivered[static_cast<std::size_t>(iFrame) * m_iPlanes + iPlane] = 1;
-    if (m_vecAdding[iPlane] || m_iPrerequisites > 0) return;  // the adding thread, or the last prerequisite, will take it
-    AddDuePlanes(iPlane, lock);
-}
-
-void CFrameTermSum::Deliver(int iFrame)
-{
-    for (int c = 0; c < m_iPlanes; ++c) DeliverPlane(iFrame, c);
+    m_vecReady[iFrame] = std::move(term);
+    m_vecDelivered[iFrame] = 1;
+    if (m_bAdding || m_iPrerequisites > 0) return;  // the adding thread, or the last prerequisite, will take it
+    AddDueFrames(lock);
 }
 
 void CFrameTermSum::PrerequisiteDone()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (--m_iPrerequisites > 0) return;
-    for (int c = 0; c < m_iPlanes; ++c) {
-        if (!m_vecAdding[c]) AddDuePlanes(c, lock);
-    }
+    if (--m_iPrerequisites > 0 || m_bAdding) return;
+    AddDueFrames(lock);
 }
 
-int CFrameTermSum::FramesAdded() const
+void CFrameTermSum::AddDueFrames(std::unique_lock<std::mutex>& lock)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_iFramesAdded;
-}
-
-void CFrameTermSum::AddDuePlanes(int iPlane, std::unique_lock<std::mutex>& lock)
-{
-    m_vecAdding[iPlane] = 1;
-    const int iFrames = static_cast<int>(m_vecTerms.size());
-    int& iNext = m_vecNext[iPlane];
-    while (iNext < iFrames && m_vecDelivered[static_cast<std::size_t>(iNext) * m_iPlanes + iPlane]) {
-        const int k = iNext;
+    m_bAdding = true;
+    const int iFrames = static_cast<int>(m_vecReady.size());
+    while (m_iNext < iFrames && m_vecDelivered[m_iNext]) {
+        CFrameTerm term = std::move(m_vecReady[m_iNext]);
         lock.unlock();
-        AddPlane(m_vecTerms[k], iPlane);
+        AddTerm(term);
         lock.lock();
-        ++iNext;
-        if (++m_vecPlanesAdded[k] == m_iPlanes) {  // no one reads frame k's term any more
-            m_vecFree.push_back(std::move(m_vecTerms[k]));
-            ++m_iFramesAdded;
-        }
+        ++m_iNext;
+        m_vecFree.push_back(std::move(term));
     }
-    m_vecAdding[iPlane] = 0;
+    m_bAdding = false;
 }
 
-void CFrameTermSum::AddPlane(const CFrameTerm& term, int iPlane)
+void CFrameTermSum::AddTerm(const CFrameTerm& term)
 {
     CV_Assert(term.imgTerm.size() == m_imgAcc.size() && term.imgTerm.type() == m_imgAcc.type() && term.imgTerm.isContinuous());
-    const int iFirst = iPlane * m_iPlaneRows;
-    cv::Mat imgAccPlane = m_imgAcc.rowRange(iFirst, iFirst + m_iPlaneRows);
     if (!term.bWarped) {
-        AddFrameTerm(imgAccPlane, m_dFactor, term.imgTerm.rowRange(iFirst, iFirst + m_iPlaneRows));
+        AddFrameTerm(m_imgAcc, m_dFactor, term.imgTerm);
         return;
     }
-    // In the order of the plane's transposed rows.
-    CV_Assert(term.offsets.Rows() == m_iPlaneRows);
-    const std::size_t iPlaneSize = static_cast<std::size_t>(m_iPlaneRows) * m_imgAcc.cols;
-    ScatterAddScaled(m_imgAcc.ptr<double>(iFirst), term.imgTerm.ptr<double>(iFirst), term.offsets.RowOffsets(0), iPlaneSize,
-                     m_dFactor);
+    // Plane by plane, each in the order of its transposed rows.
+    const int iPlaneRows = term.offsets.Rows();
+    CV_Assert(iPlaneRows > 0 && m_imgAcc.rows % iPlaneRows == 0);
+    const std::size_t iPlaneSize = static_cast<std::size_t>(iPlaneRows) * m_imgAcc.cols;
+    for (int iFirst = 0; iFirst < m_imgAcc.rows; iFirst += iPlaneRows) {
+        ScatterAddScaled(m_imgAcc.ptr<double>(iFirst), term.imgTerm.ptr<double>(iFirst), term.offsets.RowOffsets(0), iPlaneSize,
+                         m_dFactor);
+    }
 }
 
 }  // namespace NSysApply

@@ -4,7 +4,6 @@
 #include "SysApplyTestUtil.h"
 
 #include "qmv_system_apply/FrameParallel.h"
-#include "qmv_system_apply/FrameTasks.h"
 #include "qmv_system_apply/FrameTermSum.h"
 #include "qmv_system_apply/MapPixel.h"
 #include "qmv_system_apply/TermAssembly.h"
@@ -161,68 +160,25 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     const CTermCase tc(rng);
     for (const std::vector<int>& vecOrder : {std::vector<int>{3, 2, 1, 0}, std::vector<int>{1, 0, 3, 2}}) {
         cv::Mat imgAcc = tc.imgStart.clone();
-        CFrameTermSum sum(imgAcc, tc.P, 0.37, tc.N, 1, tc.H * tc.W);
+        CFrameTermSum sum(imgAcc, 0.37, tc.N, 1, tc.H * tc.W);
         for (int k : vecOrder) {
-            tc.Fill(sum.TakeTerm(k), k);
-            sum.Deliver(k);
+            CFrameTerm term = sum.TakeTerm();
+            tc.Fill(term, k);
+            sum.Deliver(k, std::move(term));
         }
         EXPECT_EQ(sum.FramesAdded(), tc.N);
         EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
     }
 
-    {
-        // Planes delivered one at a time, each plane's frames out of order.
-        cv::Mat imgAcc = tc.imgStart.clone();
-        CFrameTermSum sum(imgAcc, tc.P, 0.37, tc.N, 1, tc.H * tc.W);
-        for (int k = 0; k < tc.N; ++k) tc.Fill(sum.TakeTerm(k), k);
-        for (int c = tc.P - 1; c >= 0; --c)
-            for (int k : {2, 0, 3, 1}) sum.DeliverPlane(k, c);
-        EXPECT_EQ(sum.FramesAdded(), tc.N);
-        EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
-    }
-
-    cv::Mat imgAcc = tc.imgStart.clone();  // delivered from parallel tasks of one plane each
-    CFrameTermSum sum(imgAcc, tc.P, 0.37, tc.N, 2, tc.H * tc.W);
-    for (int k = 0; k < tc.N; ++k) tc.Fill(sum.TakeTerm(k), k);
-    RunTasksInParallel(tc.N * tc.P, 2, [&](int iTask, int) { sum.DeliverPlane(iTask / tc.P, iTask % tc.P); });
+    cv::Mat imgAcc = tc.imgStart.clone();  // delivered from parallel frames
+    CFrameTermSum sum(imgAcc, 0.37, tc.N, 2, tc.H * tc.W);
+    RunFramesInParallel(tc.N, [&](int k, int) {
+        CFrameTerm term = sum.TakeTerm();
+        tc.Fill(term, k);
+        sum.Deliver(k, std::move(term));
+    });
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
-}
-
-// Each frame's setup is handed out before its planes, and one frame ahead:
-// before the planes of the frame before it. A plane task waits for its frame's
-// setup, and learns when the setup failed.
-TEST(FrameTasks, SetupsComeAheadOfThePlanesThatWaitForThem)
-{
-    for (int iFrames : {1, 2, 3, 8}) {
-        for (int iPlanes : {1, 3}) {
-            const std::vector<CFrameTask> vecTasks = FrameTaskOrder(iFrames, iPlanes);
-            ASSERT_EQ(vecTasks.size(), static_cast<std::size_t>(iFrames) * (iPlanes + 1));
-            std::vector<int> vecSetupAt(iFrames, -1), vecFirstPlaneAt(iFrames, -1), vecPlanes(iFrames, 0);
-            for (int i = 0; i < static_cast<int>(vecTasks.size()); ++i) {
-                const CFrameTask& t = vecTasks[i];
-                if (t.iPlane < 0) {
-                    EXPECT_EQ(vecSetupAt[t.iFrame], -1);
-                    vecSetupAt[t.iFrame] = i;
-                } else {
-                    EXPECT_EQ(t.iPlane, vecPlanes[t.iFrame]++);  // each plane once, in order
-                    if (vecFirstPlaneAt[t.iFrame] < 0) vecFirstPlaneAt[t.iFrame] = i;
-                }
-            }
-            for (int k = 0; k < iFrames; ++k) {
-                EXPECT_EQ(vecPlanes[k], iPlanes);
-                EXPECT_LT(vecSetupAt[k], vecFirstPlaneAt[k]);
-                if (k > 0) {
-                    EXPECT_LT(vecSetupAt[k], vecFirstPlaneAt[k - 1]);
-                }
-            }
-        }
-    }
-    CFrameProgress progress(2);
-    progress.SetupDone(0);
-    progress.SetupFailed(1);
-    EXPECT_TRUE(progress.WaitForSetup(0));
-    EXPECT_FALSE(progress.WaitForSetup(1));
 }
 
 // Frames delivered before the accumulator's initial value is complete wait for
@@ -232,10 +188,11 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
     cv::RNG rng(32);
     const CTermCase tc(rng);
     cv::Mat imgAcc = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
-    CFrameTermSum sum(imgAcc, tc.P, 0.37, tc.N, 1, tc.H * tc.W, 2);
+    CFrameTermSum sum(imgAcc, 0.37, tc.N, 1, tc.H * tc.W, 2);
     for (int k : {0, 1, 3}) {
-        tc.Fill(sum.TakeTerm(k), k);
-        sum.Deliver(k);
+        CFrameTerm term = sum.TakeTerm();
+        tc.Fill(term, k);
+        sum.Deliver(k, std::move(term));
     }
     tc.imgStart.rowRange(0, 3).copyTo(imgAcc.rowRange(0, 3));
     sum.PrerequisiteDone();
@@ -243,22 +200,24 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
     tc.imgStart.rowRange(3, imgAcc.rows).copyTo(imgAcc.rowRange(3, imgAcc.rows));
     sum.PrerequisiteDone();
     EXPECT_EQ(sum.FramesAdded(), 2);
-    tc.Fill(sum.TakeTerm(2), 2);
-    sum.Deliver(2);
+    CFrameTerm term = sum.TakeTerm();
+    tc.Fill(term, 2);
+    sum.Deliver(2, std::move(term));
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
 
     const int iBands = imgAcc.rows;  // the initial value formed row by row by parallel tasks
     cv::Mat imgParallel = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
-    CFrameTermSum parallelSum(imgParallel, tc.P, 0.37, tc.N, 2, tc.H * tc.W, iBands);
+    CFrameTermSum parallelSum(imgParallel, 0.37, tc.N, 2, tc.H * tc.W, iBands);
     RunTasksInParallel(iBands + tc.N, 2, [&](int iTask, int) {
         if (iTask < iBands) {
             tc.imgStart.row(iTask).copyTo(imgParallel.row(iTask));
             parallelSum.PrerequisiteDone();
             return;
         }
-        tc.Fill(parallelSum.TakeTerm(iTask - iBands), iTask - iBands);
-        parallelSum.Deliver(iTask - iBands);
+        CFrameTerm frameTerm = parallelSum.TakeTerm();
+        tc.Fill(frameTerm, iTask - iBands);
+        parallelSum.Deliver(iTask - iBands, std::move(frameTerm));
     });
     EXPECT_EQ(parallelSum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgParallel, tc.imgExpected));
