@@ -16,6 +16,7 @@
 // reads them, so the warped image never exists as a whole.
 #include "SampledBlurOperators.h"
 
+#include "KernelFactors.h"
 #include "MapStrips.h"
 #include "ScaledRowSums.h"
 #include "WiderRegisters.h"
@@ -234,37 +235,87 @@ struct CInteriorPhase {
 
 namespace {
 
-// D B applied to the rows that rows.Row() delivers (an iRows x iCols image).
+// The kernel turned by 180 degrees: convolution = correlation with it.
+std::vector<double> TurnedKernel(const cv::Mat& imgKernel)
+{
+    const int iKh = imgKernel.rows, iKw = imgKernel.cols;
+    std::vector<double> vecTurned(static_cast<std::size_t>(iKh) * iKw);
+    for (int i = 0; i < iKh; ++i)
+        for (int j = 0; j < iKw; ++j) vecTurned[static_cast<std::size_t>(i) * iKw + j] = imgKernel.at<double>(iKh - 1 - i, iKw - 1 - j);
+    return vecTurned;
+}
+
+// Output rows of D B from the rows of the turned kernel (2-D form: all kh * kw
+// taps of an output row in one pass, row by row of the kernel and tap by tap
+// within a row).
+template <class TRows>
+void BlurDecimateRows2D(cv::Mat& imgDst, CPhaseRowCache<TRows>& cache, int iRows, const std::vector<double>& vecTurned,
+                        const std::vector<CPhaseTap>& vecTaps, int iKh, int iScale)
+{
+    const int iKw = static_cast<int>(vecTaps.size()), P = imgDst.channels(), iFirst = vecTaps.front().iShift;
+    const std::size_t iValues = static_cast<std::size_t>(imgDst.cols) * P;
+    std::vector<const double*> vecRows(static_cast<std::size_t>(iKh) * iKw);
+    for (int a = 0; a < imgDst.rows; ++a) {
+        for (int i = 0; i < iKh; ++i) {
+            const int iRow = static_cast<int>(Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, iRows));
+            for (int j = 0; j < iKw; ++j) {
+                const double* pPhase = cache.Phase(iRow, vecTaps[j].iPhase);
+                vecRows[static_cast<std::size_t>(i) * iKw + j] = pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * P;
+            }
+        }
+        SumScaledRows(imgDst.ptr<double>(a), vecRows.data(), vecTurned.data(), iKh * iKw, iValues);
+    }
+}
+
+// The factored form: each source row is reduced once to its horizontal pass
+// at the output columns, kept for the kh output rows that read it, and an
+// output row is the weighted sum of kh such rows. Slots are indexed by row
+// modulo kh, which never collides within the rows of one output row.
+template <class TRows>
+void BlurDecimateRowsFactored(cv::Mat& imgDst, CPhaseRowCache<TRows>& cache, int iRows, const CKernelFactors& turned,
+                              const std::vector<CPhaseTap>& vecTaps, int iScale)
+{
+    const int iKh = static_cast<int>(turned.vecRows.size()), iKw = static_cast<int>(vecTaps.size());
+    const int P = imgDst.channels(), iFirst = vecTaps.front().iShift;
+    const std::size_t iValues = static_cast<std::size_t>(imgDst.cols) * P;
+    std::vector<double> vecPassed(static_cast<std::size_t>(iKh) * iValues);
+    std::vector<int> vecPassedRow(iKh, -1);
+    std::vector<const double*> vecPhaseRows(iKw), vecRows(iKh);
+    for (int a = 0; a < imgDst.rows; ++a) {
+        for (int i = 0; i < iKh; ++i) {
+            const int iRow = static_cast<int>(Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, iRows));
+            double* pPassed = vecPassed.data() + static_cast<std::size_t>(iRow % iKh) * iValues;
+            if (vecPassedRow[iRow % iKh] != iRow) {
+                for (int j = 0; j < iKw; ++j)
+                    vecPhaseRows[j] = cache.Phase(iRow, vecTaps[j].iPhase) + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * P;
+                SumScaledRows(pPassed, vecPhaseRows.data(), turned.vecCols.data(), iKw, iValues);
+                vecPassedRow[iRow % iKh] = iRow;
+            }
+            vecRows[i] = pPassed;
+        }
+        SumScaledRows(imgDst.ptr<double>(a), vecRows.data(), turned.vecRows.data(), iKh, iValues);
+    }
+}
+
+// D B applied to the rows that rows.Select() delivers (an iRows x iCols image):
+// tap j of the turned kernel reads column b * s + j - kw / 2.
 template <class TRows>
 void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iType, const cv::Mat& imgKernel, int iScale)
 {
     const int iKh = imgKernel.rows, iKw = imgKernel.cols, iPlanes = CV_MAT_CN(iType);
     imgDst.create(std::max(iRows / iScale, 1), std::max(iCols / iScale, 1), iType);
-
-    // Convolution = correlation with the kernel turned by 180 degrees; tap j
-    // of the turned kernel reads column b * s + j - kw / 2.
-    std::vector<double> vecFlipped(static_cast<std::size_t>(iKh) * iKw);
-    for (int i = 0; i < iKh; ++i)
-        for (int j = 0; j < iKw; ++j) vecFlipped[static_cast<std::size_t>(i) * iKw + j] = imgKernel.at<double>(iKh - 1 - i, iKw - 1 - j);
+    std::vector<double> vecTurned = TurnedKernel(imgKernel);
     std::vector<CPhaseTap> vecTaps(iKw);
     for (int j = 0; j < iKw; ++j) vecTaps[j] = CPhaseTap{Mod(j - iKw / 2, iScale), FloorDiv(j - iKw / 2, iScale)};
     const int iFirst = vecTaps.front().iShift, iLast = imgDst.cols - 1 + vecTaps.back().iShift;
-    CPhaseRowCache<TRows> cache(rows, iCols, iPlanes, iScale, iKh, iFirst, iLast);
-
-    // All kh * kw taps of an output row are added in one pass, row by row of
-    // the kernel and tap by tap within a row.
-    const std::size_t iValues = static_cast<std::size_t>(imgDst.cols) * iPlanes;
-    std::vector<const double*> vecRows(static_cast<std::size_t>(iKh) * iKw);
-    for (int a = 0; a < imgDst.rows; ++a) {
-        double* pOut = imgDst.ptr<double>(a);
-        for (int i = 0; i < iKh; ++i) {
-            const int iRow = static_cast<int>(Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, iRows));
-            for (int j = 0; j < iKw; ++j) {
-                const double* pPhase = cache.Phase(iRow, vecTaps[j].iPhase);
-                vecRows[static_cast<std::size_t>(i) * iKw + j] = pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * iPlanes;
-            }
-        }
-        SumScaledRows(pOut, vecRows.data(), vecFlipped.data(), iKh * iKw, iValues);
+    CKernelFactors turned;
+    if (SeparateKernel(cv::Mat(iKh, iKw, CV_64FC1, vecTurned.data()), turned)) {
+        // A source row is split into phases once, for its horizontal pass.
+        CPhaseRowCache<TRows> cache(rows, iCols, iPlanes, iScale, 1, iFirst, iLast);
+        BlurDecimateRowsFactored(imgDst, cache, iRows, turned, vecTaps, iScale);
+    } else {
+        CPhaseRowCache<TRows> cache(rows, iCols, iPlanes, iScale, iKh, iFirst, iLast);
+        BlurDecimateRows2D(imgDst, cache, iRows, vecTurned, vecTaps, iKh, iScale);
     }
 }
 
@@ -296,6 +347,8 @@ public:
         }
         for (int x = 0; x < m_iCols; ++x)
             if (x < iAnchor || x >= iInteriorEnd) m_vecBorder.push_back(x);
+        m_bFactored = SeparateKernel(imgKernel, m_factors);
+        if (m_bFactored) m_vecPassed.resize(static_cast<std::size_t>(imgLow.cols) * m_iPlanes);
     }
 
     int Rows() const { return m_iRows; }
@@ -314,16 +367,19 @@ public:
     void ComputeRow(int y, double* pOut)
     {
         const int P = m_iPlanes;
+        if (m_bFactored) PassRow(y);
         for (int x : m_vecBorder) {
             double* pPixel = pOut + static_cast<std::size_t>(x) * P;
-            if (P == 1) *pPixel = BorderSum(y, x);
+            if (m_bFactored) FactoredBorderPixel(x, pPixel);
+            else if (P == 1) *pPixel = BorderSum(y, x);
             else BorderPixel(y, x, pPixel);
         }
         for (int psi = 0; psi < m_iScale; ++psi) {
             const CInteriorPhase& phase = m_vecPhases[psi];
             if (phase.iEnd <= phase.iBegin) continue;
             double* pAcc = m_vecAcc.data() + psi * m_iPhaseSize + static_cast<std::size_t>(phase.iBegin) * P;
-            AddInteriorPhase(y, phase, pAcc);
+            if (m_bFactored) AddFactoredInteriorPhase(phase, pAcc);
+            else AddInteriorPhase(y, phase, pAcc);
             CopyPixelsAnyPlanes(pOut + (static_cast<std::size_t>(phase.iBegin) * m_iScale + psi) * P,
                                 static_cast<std::size_t>(m_iScale) * P, pAcc, P, phase.iEnd - phase.iBegin, P);
         }
@@ -381,6 +437,43 @@ private:
         SumScaledRows(pAcc, m_vecRows.data(), m_vecTapValues.data(), iTaps, iCount);
     }
 
+    // Factored kernel: the vertical pass of row y, a low-resolution row of
+    // sums over the kernel rows that meet a sample...
+    void PassRow(int y)
+    {
+        int iTaps = 0;
+        for (std::size_t r = m_rows.vecStart[y]; r < m_rows.vecStart[y + 1]; ++r, ++iTaps) {
+            m_vecRows[iTaps] = m_pLow->ptr<double>(m_rows.vecSample[r]);
+            m_vecTapValues[iTaps] = m_factors.vecRows[m_rows.vecTap[r]];
+        }
+        SumScaledRows(m_vecPassed.data(), m_vecRows.data(), m_vecTapValues.data(), iTaps, m_vecPassed.size());
+    }
+
+    // ...from which a border pixel sums its column taps that meet a sample...
+    void FactoredBorderPixel(int x, double* pPixel) const
+    {
+        const int P = m_iPlanes;
+        for (int c = 0; c < P; ++c) {
+            double dSum = 0.0;
+            for (std::size_t t = m_cols.vecStart[x]; t < m_cols.vecStart[x + 1]; ++t)
+                dSum += m_factors.vecCols[m_cols.vecTap[t]] * m_vecPassed[static_cast<std::size_t>(m_cols.vecSample[t]) * P + c];
+            pPixel[c] = dSum;
+        }
+    }
+
+    // ...and the interior columns of a phase add its taps in one pass.
+    void AddFactoredInteriorPhase(const CInteriorPhase& phase, double* pAcc)
+    {
+        const std::size_t iCount = static_cast<std::size_t>(phase.iEnd - phase.iBegin) * m_iPlanes;
+        int iTaps = 0;
+        for (const CShiftTap& tap : phase.vecTaps) {
+            m_vecRows[iTaps] = m_vecPassed.data() + static_cast<std::size_t>(phase.iBegin + tap.iShift) * m_iPlanes;
+            m_vecTapValues[iTaps] = m_factors.vecCols[tap.iTap];
+            ++iTaps;
+        }
+        SumScaledRows(pAcc, m_vecRows.data(), m_vecTapValues.data(), iTaps, iCount);
+    }
+
     const cv::Mat* m_pLow;
     const cv::Mat& m_imgKernel;
     const int m_iScale, m_iPlanes, m_iRows, m_iCols;
@@ -391,6 +484,9 @@ private:
     std::vector<double> m_vecAcc;  // per phase: the interior columns of the row
     std::vector<const double*> m_vecRows;
     std::vector<double> m_vecTapValues;
+    CKernelFactors m_factors;
+    bool m_bFactored = false;
+    std::vector<double> m_vecPassed;  // factored kernel: the vertical pass of the row
 };
 
 void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)

@@ -13,6 +13,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -31,33 +33,52 @@ const CBlurCase kCases[] = {
     {1, 1, 3, 1, 5, 5},   {30, 24, 3, 3, 13, 13},
 };
 
+// Random entries take the 2-D sum; the product of a column and a row (any
+// signs) takes the factored form.
+cv::Mat MakeKernel(int iKh, int iKw, bool bProduct, cv::RNG& rng)
+{
+    if (!bProduct) return RandomMat(iKh, iKw, 1, rng);
+    return cv::Mat(RandomMat(iKh, 1, 1, rng) * RandomMat(1, iKw, 1, rng));
+}
+
+// Every geometry with either kind of kernel.
+std::vector<std::pair<CBlurCase, bool>> KernelCases()
+{
+    std::vector<std::pair<CBlurCase, bool>> vecCases;
+    for (const bool bProduct : {false, true})
+        for (const CBlurCase& c : kCases) vecCases.emplace_back(c, bProduct);
+    return vecCases;
+}
+
 TEST(SampledBlur, ForwardAgreesWithFullResolutionFiltering)
 {
     cv::RNG rng(7);
-    for (const CBlurCase& c : kCases) {
+    for (const auto& [c, bProduct] : KernelCases()) {
         const cv::Mat imgSrc = RandomMat(c.iRows, c.iCols, c.iPlanes, rng);
-        const cv::Mat imgKernel = RandomMat(c.iKh, c.iKw, 1, rng);
+        const cv::Mat imgKernel = MakeKernel(c.iKh, c.iKw, bProduct, rng);
         cv::Mat imgFast, imgReference;
         BlurDecimateAtSamples(imgFast, imgSrc, imgKernel, c.iScale);
         BlurDecimate(imgReference, imgSrc, imgKernel, c.iScale);
         ASSERT_EQ(imgFast.size(), imgReference.size());
         EXPECT_LE(RelativeDifference(imgFast, imgReference), 1e-12)
-            << c.iRows << "x" << c.iCols << "x" << c.iPlanes << " s=" << c.iScale << " k=" << c.iKh << "x" << c.iKw;
+            << c.iRows << "x" << c.iCols << "x" << c.iPlanes << " s=" << c.iScale << " k=" << c.iKh << "x" << c.iKw
+            << (bProduct ? " (product kernel)" : "");
     }
 }
 
 TEST(SampledBlur, TransposeAgreesWithZeroFillAndFiltering)
 {
     cv::RNG rng(8);
-    for (const CBlurCase& c : kCases) {
+    for (const auto& [c, bProduct] : KernelCases()) {
         const cv::Mat imgLow = RandomMat(std::max(c.iRows / c.iScale, 1), std::max(c.iCols / c.iScale, 1), c.iPlanes, rng);
-        const cv::Mat imgKernel = RandomMat(c.iKh, c.iKw, 1, rng);
+        const cv::Mat imgKernel = MakeKernel(c.iKh, c.iKw, bProduct, rng);
         cv::Mat imgFast, imgReference;
         UpsampleBlurTransposeFromSamples(imgFast, imgLow, imgKernel, c.iScale);
         UpsampleBlurTranspose(imgReference, imgLow, imgKernel, c.iScale);
         ASSERT_EQ(imgFast.size(), imgReference.size());
         EXPECT_LE(RelativeDifference(imgFast, imgReference), 1e-12)
-            << c.iRows << "x" << c.iCols << "x" << c.iPlanes << " s=" << c.iScale << " k=" << c.iKh << "x" << c.iKw;
+            << c.iRows << "x" << c.iCols << "x" << c.iPlanes << " s=" << c.iScale << " k=" << c.iKh << "x" << c.iKw
+            << (bProduct ? " (product kernel)" : "");
     }
 }
 
@@ -66,10 +87,10 @@ TEST(SampledBlur, TransposeAgreesWithZeroFillAndFiltering)
 TEST(SampledBlur, WarpedFormEqualsTheComposedOperatorsBitForBit)
 {
     cv::RNG rng(10);
-    for (const CBlurCase& c : kCases) {
+    for (const auto& [c, bProduct] : KernelCases()) {
         const int iRows = c.iScale * std::max(c.iRows / c.iScale, 1), iCols = c.iScale * std::max(c.iCols / c.iScale, 1);
         const cv::Mat imgSrc = RandomMat(iRows, iCols, 1, rng);
-        const cv::Mat imgKernel = RandomMat(c.iKh, c.iKw, 1, rng);
+        const cv::Mat imgKernel = MakeKernel(c.iKh, c.iKw, bProduct, rng);
         const cv::Mat imgMap = RandomMap(iRows, iCols, rng, 5.0, 0.1);
         CPlanarStore store;
         const CPlanarView viewMap = store.View(imgMap);
@@ -79,7 +100,7 @@ TEST(SampledBlur, WarpedFormEqualsTheComposedOperatorsBitForBit)
         CFrameMapOffsets offsets;
         offsets.ResolveColumnMajor(viewMap);
         WarpBlurDecimateAtSamples(imgFused, cv::Mat(imgSrc.t()), offsets, imgKernel, c.iScale);
-        EXPECT_TRUE(BitIdentical(imgFused, imgComposed)) << iRows << "x" << iCols << " s=" << c.iScale;
+        EXPECT_TRUE(BitIdentical(imgFused, imgComposed)) << iRows << "x" << iCols << " s=" << c.iScale << (bProduct ? " (product)" : "");
 
         // The resolved map names the same illegal entries, in the order the
         // straightforward transposed warp reports them.
