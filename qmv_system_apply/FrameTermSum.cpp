@@ -81,10 +81,16 @@ void CFrameTermSum::AddTerm(const CFrameTerm& term)
         AddFrameTerm(m_imgAcc, m_dFactor, term.imgTerm);
         return;
     }
-    // Plane by plane, each in the order of its transposed rows.
+    // Colour images in one pass over the offsets; others plane by plane, each
+    // in the order of its transposed rows.
     const int iPlaneRows = term.offsets.Rows();
     CV_Assert(iPlaneRows > 0 && m_imgAcc.rows % iPlaneRows == 0);
     const std::size_t iPlaneSize = static_cast<std::size_t>(iPlaneRows) * m_imgAcc.cols;
+    if (m_imgAcc.rows == 3 * iPlaneRows) {
+        ScatterAddScaledThreePlanes(m_imgAcc.ptr<double>(0), term.imgTerm.ptr<double>(0), term.offsets.RowOffsets(0), iPlaneSize,
+                                    iPlaneSize, m_dFactor);
+        return;
+    }
     for (int iFirst = 0; iFirst < m_imgAcc.rows; iFirst += iPlaneRows) {
         ScatterAddScaled(m_imgAcc.ptr<double>(iFirst), term.imgTerm.ptr<double>(iFirst), term.offsets.RowOffsets(0), iPlaneSize,
                          m_dFactor);

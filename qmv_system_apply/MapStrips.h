@@ -228,6 +228,37 @@ inline void ScatterAddScaled(double* pAcc, const double* pTerm, const std::int32
     }
 }
 
+// ScatterAddScaled for three planes at once: plane c of the accumulator and
+// of the term starts c * iPlaneSize values after plane 0, and all planes share
+// the offsets. Each plane receives its values in the order ScatterAddScaled
+// gives them (the same bits), while each offset is read once for all three.
+inline void ScatterAddScaledThreePlanes(double* __restrict pAcc, const double* __restrict pTerm,
+                                        const std::int32_t* __restrict pOffsets, std::size_t iCount, std::size_t iPlaneSize,
+                                        double dFactor)
+{
+    constexpr std::size_t AHEAD = 1024, GROUP = 8;
+    double* __restrict pAcc1 = pAcc + iPlaneSize;
+    double* __restrict pAcc2 = pAcc1 + iPlaneSize;
+    const double* __restrict pTerm1 = pTerm + iPlaneSize;
+    const double* __restrict pTerm2 = pTerm1 + iPlaneSize;
+    for (std::size_t i0 = 0; i0 < iCount; i0 += GROUP) {
+        if (i0 + AHEAD < iCount) {
+            const std::int32_t iAhead = pOffsets[i0 + AHEAD] < 0 ? 0 : pOffsets[i0 + AHEAD];
+            QMV_PREFETCH_FOR_WRITE(pAcc + iAhead);
+            QMV_PREFETCH_FOR_WRITE(pAcc1 + iAhead);
+            QMV_PREFETCH_FOR_WRITE(pAcc2 + iAhead);
+        }
+        const std::size_t iEnd = std::min(iCount, i0 + GROUP);
+        for (std::size_t i = i0; i < iEnd; ++i) {
+            const std::int32_t iOffset = pOffsets[i];
+            if (iOffset < 0) continue;
+            pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];
+            pAcc1[iOffset] = dFactor * pTerm1[i] + pAcc1[iOffset];
+            pAcc2[iOffset] = dFactor * pTerm2[i] + pAcc2[iOffset];
+        }
+    }
+}
+
 inline void GatherRowAnyPlanes(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes)
 {
     if (iPlanes == 1) GatherRow<1>(pOut, pSrc, pOffsets, iCols, 1);
