@@ -50,6 +50,32 @@ struct CThreadScratch {
 
 constexpr int REGULARISER_BAND_ROWS = 32;
 
+// Terms alive at once: one per thread is the usual need; a thread may run
+// ahead of the frame due by about one more frame per thread before it waits.
+CTermBudget FrameTermBudget(int iThreads) { return CTermBudget{iThreads, 2 * iThreads}; }
+
+// Frame k's term, from its (warped) planes: blur with decimation, weights,
+// transposed blur, plane by plane.
+void ComputeFrameTerm(const COperatorArguments& args, const cv::Mat& imgKernel, int k, CFrameTerm& term, cv::Mat& imgLowRes,
+                      CIllegalVectorList& lstWarnings)
+{
+    const CPlanarView& viewX = args.viewX;
+    term.bWarped = k != args.iReferenceFrame;
+    if (term.bWarped) {
+        term.offsets.ResolveColumnMajor(args.vecMaps[k]);
+        term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], lstWarnings);
+    }
+    CTransposedBlurFromSamples transposedBlur(imgLowRes, imgKernel, args.iScale);
+    for (int c = 0; c < viewX.iPlanes; ++c) {
+        const cv::Mat imgX = TransposedPlane(viewX, c);
+        cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
+        if (term.bWarped) WarpBlurDecimateAtSamples(imgLowRes, imgX, term.offsets, imgKernel, args.iScale);
+        else BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, args.iScale);
+        if (args.bWeighted) ApplyPlaneWeights(imgLowRes, args.vecWeights[k], c);
+        transposedBlur.Apply(imgOut, imgLowRes);
+    }
+}
+
 }  // namespace
 
 void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifferenceRows& regulariser, cv::Mat& imgAcc,
@@ -70,34 +96,26 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
     // that a thread held up elsewhere delays no one; the frame terms are added
     // once all bands are in.
     const int iBands = (regulariser.Rows() + REGULARISER_BAND_ROWS - 1) / REGULARISER_BAND_ROWS;
-    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, iThreads, viewX.PlaneSize(),
-                      iBands);
+    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, FrameTermBudget(iThreads),
+                      viewX.PlaneSize(), iBands);
     RunTasksInParallel(iBands + args.iFrames, iThreads, [&](int iTask, int iThread) {
         CThreadScratch& scratch = vecScratch[iThread];
-        if (iTask < iBands) {
-            const int iBegin = iTask * REGULARISER_BAND_ROWS;
-            regulariser.Compute(iBegin, std::min(iBegin + REGULARISER_BAND_ROWS, regulariser.Rows()), scratch.vecRegulariser.data());
-            sum.PrerequisiteDone();
-            return;
+        try {
+            if (iTask < iBands) {
+                const int iBegin = iTask * REGULARISER_BAND_ROWS;
+                regulariser.Compute(iBegin, std::min(iBegin + REGULARISER_BAND_ROWS, regulariser.Rows()),
+                                    scratch.vecRegulariser.data());
+                sum.PrerequisiteDone();
+                return;
+            }
+            const int k = iTask - iBands;
+            CFrameTerm term = sum.TakeTerm();
+            ComputeFrameTerm(args, vecKernels[k], k, term, scratch.imgLowRes, warnings[k]);
+            sum.Deliver(k, std::move(term));
+        } catch (...) {
+            sum.Abandon();  // frames will stop being added: no thread may wait for a term
+            throw;
         }
-        const int k = iTask - iBands;
-        const cv::Mat& imgKernel = vecKernels[k];
-        CFrameTerm term = sum.TakeTerm();
-        term.bWarped = k != args.iReferenceFrame;
-        if (term.bWarped) {
-            term.offsets.ResolveColumnMajor(args.vecMaps[k]);
-            term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], warnings[k]);
-        }
-        CTransposedBlurFromSamples transposedBlur(scratch.imgLowRes, imgKernel, iScale);
-        for (int c = 0; c < iPlanes; ++c) {
-            const cv::Mat imgX = TransposedPlane(viewX, c);
-            cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
-            if (term.bWarped) WarpBlurDecimateAtSamples(scratch.imgLowRes, imgX, term.offsets, imgKernel, iScale);
-            else BlurDecimateAtSamples(scratch.imgLowRes, imgX, imgKernel, iScale);
-            if (args.bWeighted) ApplyPlaneWeights(scratch.imgLowRes, args.vecWeights[k], c);
-            transposedBlur.Apply(imgOut, scratch.imgLowRes);
-        }
-        sum.Deliver(k, std::move(term));
     });
     CV_Assert(sum.FramesAdded() == args.iFrames);
 }

@@ -12,26 +12,46 @@
 
 namespace NSysApply {
 
-CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iTerms, std::size_t iMapEntries, int iPrerequisites)
+CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, CTermBudget terms, std::size_t iMapEntries,
+                             int iPrerequisites)
     : m_imgAcc(imgAcc), m_dFactor(dFactor), m_iMapEntries(iMapEntries), m_vecReady(iFrames), m_vecDelivered(iFrames, 0),
-      m_iPrerequisites(iPrerequisites)
+      m_iMostTerms(terms.iMost), m_iPrerequisites(iPrerequisites)
 {
     CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous());
-    m_vecFree.reserve(std::max(iFrames, iTerms));  // recycling never allocates
-    for (int i = 0; i < iTerms; ++i) m_vecFree.push_back(NewTerm());
+    CV_Assert(terms.iFirst >= 0 && terms.iMost >= std::max(terms.iFirst, 1));
+    m_vecFree.reserve(std::max(iFrames, terms.iMost));  // recycling never allocates
+    for (int i = 0; i < terms.iFirst; ++i) m_vecFree.push_back(NewTerm());
+    m_iTermsMade = terms.iFirst;
 }
 
 CFrameTerm CFrameTermSum::TakeTerm()
 {
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cvFree.wait(lock, [&] { return !m_vecFree.empty() || m_iTermsMade < m_iMostTerms || m_bAbandoned; });
         if (!m_vecFree.empty()) {
             CFrameTerm term = std::move(m_vecFree.back());
             m_vecFree.pop_back();
             return term;
         }
+        ++m_iTermsMade;  // counted before it exists, so no other thread overshoots
     }
     return NewTerm();
+}
+
+void CFrameTermSum::Abandon()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bAbandoned = true;
+    }
+    m_cvFree.notify_all();
+}
+
+int CFrameTermSum::TermsMade() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_iTermsMade;
 }
 
 CFrameTerm CFrameTermSum::NewTerm() const
@@ -70,6 +90,7 @@ void CFrameTermSum::AddDueFrames(std::unique_lock<std::mutex>& lock)
         lock.lock();
         ++m_iNext;
         m_vecFree.push_back(std::move(term));
+        m_cvFree.notify_one();
     }
     m_bAdding = false;
 }

@@ -1,7 +1,10 @@
 // Adds the frame terms to the accumulator in frame order while the frames are
 // computed in parallel, without making any thread wait for another: a thread
 // that delivers frame k goes on with its next frame; whichever thread delivers
-// the frame that is due adds it and every later frame already delivered.
+// the frame that is due adds it and every later frame already delivered. A
+// thread that runs too far ahead of the frame due (its threads held up by the
+// machine, say) waits for a term to be freed rather than allocating more, so
+// the memory a call takes stays bounded whatever the schedule.
 //
 // A term is B_k^T U (W_k .* D B_k M_k x) before the transposed warp, with the
 // frame's resolved map: adding it scatters dFactor times each value to the
@@ -16,6 +19,7 @@
 
 #include <opencv2/core.hpp>
 
+#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <vector>
@@ -30,20 +34,35 @@ struct CFrameTerm {
     bool bWarped = false;  // false: the reference frame, added element by element
 };
 
+// The terms a sum holds: iFirst allocated ahead of the frame loop, at most
+// iMost in all (at least iFirst).
+struct CTermBudget {
+    int iFirst;
+    int iMost;
+};
+
 class CFrameTermSum {
 public:
     // imgAcc holds the P transposed planes of an H x W x P array stacked into a
     // (P*W) x H matrix; each frame's term is added in frame order, k = 0..N-1.
-    // iTerms terms, with room for maps of iMapEntries entries, are allocated
-    // here, ahead of the frame loop. No frame is added before iPrerequisites
-    // calls of PrerequisiteDone (the parts of imgAcc's initial value still
-    // being formed).
-    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, int iTerms, std::size_t iMapEntries, int iPrerequisites = 0);
+    // Terms have room for maps of iMapEntries entries. No frame is added before
+    // iPrerequisites calls of PrerequisiteDone (the parts of imgAcc's initial
+    // value still being formed).
+    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, CTermBudget terms, std::size_t iMapEntries, int iPrerequisites = 0);
 
     // A term for one frame: a free one, or, when frames are delivered out of
-    // order faster than they are added, a new one (may throw on allocation
-    // failure). Its offsets may be of an earlier frame.
+    // order faster than they are added, a new one while the budget allows (may
+    // throw on allocation failure); past the budget, the call waits until an
+    // added frame frees a term. Its offsets may be of an earlier frame.
     CFrameTerm TakeTerm();
+
+    // A frame's computation failed, so it will never be delivered and no
+    // frame after it will be added: from now on TakeTerm allocates instead of
+    // waiting (the call fails anyway; its other frames finish).
+    void Abandon();
+
+    // Terms allocated so far.
+    int TermsMade() const;
 
     // Hands over frame k's term; adds it (and the frames after it that are
     // ready) when it is its turn.
@@ -65,10 +84,14 @@ private:
     cv::Mat& m_imgAcc;
     const double m_dFactor;
     const std::size_t m_iMapEntries;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::vector<CFrameTerm> m_vecReady;   // delivered, not yet added
     std::vector<char> m_vecDelivered;
     std::vector<CFrameTerm> m_vecFree;    // added, ready for reuse
+    std::condition_variable m_cvFree;     // a term was freed, or the sum abandoned
+    int m_iTermsMade = 0;
+    const int m_iMostTerms;
+    bool m_bAbandoned = false;
     int m_iNext = 0;                      // the frame due next
     int m_iPrerequisites;                 // parts of imgAcc still being formed
     bool m_bAdding = false;               // some thread is adding

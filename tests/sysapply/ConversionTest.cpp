@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -160,7 +162,7 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     const CTermCase tc(rng);
     for (const std::vector<int>& vecOrder : {std::vector<int>{3, 2, 1, 0}, std::vector<int>{1, 0, 3, 2}}) {
         cv::Mat imgAcc = tc.imgStart.clone();
-        CFrameTermSum sum(imgAcc, 0.37, tc.N, 1, tc.H * tc.W);
+        CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, tc.N}, tc.H * tc.W);
         for (int k : vecOrder) {
             CFrameTerm term = sum.TakeTerm();
             tc.Fill(term, k);
@@ -171,7 +173,7 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     }
 
     cv::Mat imgAcc = tc.imgStart.clone();  // delivered from parallel frames
-    CFrameTermSum sum(imgAcc, 0.37, tc.N, 2, tc.H * tc.W);
+    CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{2, 2}, tc.H * tc.W);
     RunFramesInParallel(tc.N, [&](int k, int) {
         CFrameTerm term = sum.TakeTerm();
         tc.Fill(term, k);
@@ -188,7 +190,7 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
     cv::RNG rng(32);
     const CTermCase tc(rng);
     cv::Mat imgAcc = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
-    CFrameTermSum sum(imgAcc, 0.37, tc.N, 1, tc.H * tc.W, 2);
+    CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, tc.N}, tc.H * tc.W, 2);
     for (int k : {0, 1, 3}) {
         CFrameTerm term = sum.TakeTerm();
         tc.Fill(term, k);
@@ -208,7 +210,7 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
 
     const int iBands = imgAcc.rows;  // the initial value formed row by row by parallel tasks
     cv::Mat imgParallel = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
-    CFrameTermSum parallelSum(imgParallel, 0.37, tc.N, 2, tc.H * tc.W, iBands);
+    CFrameTermSum parallelSum(imgParallel, 0.37, tc.N, CTermBudget{2, 2}, tc.H * tc.W, iBands);
     RunTasksInParallel(iBands + tc.N, 2, [&](int iTask, int) {
         if (iTask < iBands) {
             tc.imgStart.row(iTask).copyTo(imgParallel.row(iTask));
@@ -221,6 +223,46 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
     });
     EXPECT_EQ(parallelSum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgParallel, tc.imgExpected));
+}
+
+// A thread that has used up the budget of terms while the frame due is still
+// being computed waits for that frame to be added instead of allocating; once
+// the sum is abandoned (a frame failed), nobody waits.
+TEST(FrameTermSum, AThreadFarAheadWaitsForATermWithinTheBudget)
+{
+    cv::RNG rng(33);
+    const CTermCase tc(rng);
+    cv::Mat imgAcc = tc.imgStart.clone();
+    CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, 2}, tc.H * tc.W);
+    CFrameTerm termDue = sum.TakeTerm();  // frame 0, still being computed
+    std::atomic<int> iTaken{0};
+    std::thread ahead([&] {
+        for (int k = 1; k < tc.N; ++k) {
+            CFrameTerm term = sum.TakeTerm();
+            ++iTaken;
+            tc.Fill(term, k);
+            sum.Deliver(k, std::move(term));
+        }
+    });
+    while (iTaken.load() < 1) std::this_thread::yield();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(iTaken.load(), 1);  // frame 2 waits: frame 1's term and frame 0's are all there may be
+    EXPECT_EQ(sum.FramesAdded(), 0);
+    tc.Fill(termDue, 0);
+    sum.Deliver(0, std::move(termDue));
+    ahead.join();
+    EXPECT_EQ(sum.FramesAdded(), tc.N);
+    EXPECT_EQ(sum.TermsMade(), 2);
+    EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
+
+    cv::Mat imgFailed = tc.imgStart.clone();
+    CFrameTermSum failedSum(imgFailed, 0.37, tc.N, CTermBudget{1, 1}, tc.H * tc.W);
+    CFrameTerm termLost = failedSum.TakeTerm();  // frame 0, whose computation fails
+    std::thread waiting([&] { CFrameTerm term = failedSum.TakeTerm(); });
+    failedSum.Abandon();
+    waiting.join();
+    EXPECT_EQ(failedSum.TermsMade(), 2);
+    EXPECT_EQ(failedSum.FramesAdded(), 0);
 }
 
 }  // namespace
