@@ -9,6 +9,7 @@
 
 #include "ForwardOperators.h"
 #include "FrameParallel.h"
+#include "FramePlanes.h"
 #include "FrameTermSum.h"
 #include "FrameWeights.h"
 #include "MapStrips.h"
@@ -18,6 +19,7 @@
 #include "TransposeOperators.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace NSysApply {
 
@@ -46,6 +48,9 @@ void ApplyPlaneWeights(cv::Mat& imgLowRes, const CPlanarView& viewWeights, int i
 struct CThreadScratch {
     cv::Mat imgLowRes;                   // one low-resolution transposed plane
     std::vector<double> vecRegulariser;  // the rows of a band of the regulariser
+    // The transposed blur of the frame whose planes the thread last computed.
+    std::unique_ptr<CTransposedBlurFromSamples> pTransposedBlur;
+    int iTransposedBlurFrame = -1;
 };
 
 constexpr int REGULARISER_BAND_ROWS = 32;
@@ -54,26 +59,34 @@ constexpr int REGULARISER_BAND_ROWS = 32;
 // ahead of the frame due by about one more frame per thread before it waits.
 CTermBudget FrameTermBudget(int iThreads) { return CTermBudget{iThreads, 2 * iThreads}; }
 
-// Frame k's term, from its (warped) planes: blur with decimation, weights,
-// transposed blur, plane by plane.
-void ComputeFrameTerm(const COperatorArguments& args, const cv::Mat& imgKernel, int k, CFrameTerm& term, cv::Mat& imgLowRes,
-                      CIllegalVectorList& lstWarnings)
+// Frame k's setup: unless it is the reference frame, its map resolved and the
+// map's illegal entries listed.
+void SetUpFrame(const COperatorArguments& args, int k, CFrameTerm& term, CIllegalVectorList& lstWarnings)
 {
-    const CPlanarView& viewX = args.viewX;
     term.bWarped = k != args.iReferenceFrame;
-    if (term.bWarped) {
-        term.offsets.ResolveColumnMajor(args.vecMaps[k]);
-        term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], lstWarnings);
+    if (!term.bWarped) return;
+    term.offsets.ResolveColumnMajor(args.vecMaps[k]);
+    term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], lstWarnings);
+}
+
+// Plane c of frame k's term: blur with decimation of the (warped) plane,
+// weights, transposed blur.
+void ComputeFramePlane(const COperatorArguments& args, const cv::Mat& imgKernel, int k, int c, CFrameTerm& term,
+                       CThreadScratch& scratch)
+{
+    if (scratch.iTransposedBlurFrame != k) {
+        scratch.pTransposedBlur.reset();
+        scratch.pTransposedBlur = std::make_unique<CTransposedBlurFromSamples>(scratch.imgLowRes, imgKernel, args.iScale);
+        scratch.iTransposedBlurFrame = k;
     }
-    CTransposedBlurFromSamples transposedBlur(imgLowRes, imgKernel, args.iScale);
-    for (int c = 0; c < viewX.iPlanes; ++c) {
-        const cv::Mat imgX = TransposedPlane(viewX, c);
-        cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
-        if (term.bWarped) WarpBlurDecimateAtSamples(imgLowRes, imgX, term.offsets, imgKernel, args.iScale);
-        else BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, args.iScale);
-        if (args.bWeighted) ApplyPlaneWeights(imgLowRes, args.vecWeights[k], c);
-        transposedBlur.Apply(imgOut, imgLowRes);
-    }
+    const CPlanarView& viewX = args.viewX;
+    const cv::Mat imgX = TransposedPlane(viewX, c);
+    cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
+    cv::Mat& imgLowRes = scratch.imgLowRes;
+    if (term.bWarped) WarpBlurDecimateAtSamples(imgLowRes, imgX, term.offsets, imgKernel, args.iScale);
+    else BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, args.iScale);
+    if (args.bWeighted) ApplyPlaneWeights(imgLowRes, args.vecWeights[k], c);
+    scratch.pTransposedBlur->Apply(imgOut, imgLowRes);
 }
 
 }  // namespace
@@ -98,7 +111,18 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
     const int iBands = (regulariser.Rows() + REGULARISER_BAND_ROWS - 1) / REGULARISER_BAND_ROWS;
     CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, FrameTermBudget(iThreads),
                       viewX.PlaneSize(), iBands);
-    RunTasksInParallel(iBands + args.iFrames, iThreads, [&](int iTask, int iThread) {
+    // A frame runs on the thread that takes it, plane by plane, except that a
+    // thread that has run out of tasks takes planes of the frames still under
+    // way (CFramePlanes). A failure stops the adding and the opening of
+    // frames, so then no thread may wait for a term or for a frame to open.
+    CFramePlanes planes(args.iFrames, iPlanes);
+    const auto fnDeliver = [&](int k, CFrameTerm&& term) { sum.Deliver(k, std::move(term)); };
+    const auto fnPlaneOn = [&](CThreadScratch& scratch) {
+        return [&args, &vecKernels, &scratch](int k, CFrameTerm& term, int c) {
+            ComputeFramePlane(args, vecKernels[k], k, c, term, scratch);
+        };
+    };
+    const auto fnTask = [&](int iTask, int iThread) {
         CThreadScratch& scratch = vecScratch[iThread];
         try {
             if (iTask < iBands) {
@@ -109,14 +133,27 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
                 return;
             }
             const int k = iTask - iBands;
-            CFrameTerm term = sum.TakeTerm();
-            ComputeFrameTerm(args, vecKernels[k], k, term, scratch.imgLowRes, warnings[k]);
-            sum.Deliver(k, std::move(term));
+            CFrameTerm term = sum.TakeTerm(k);
+            SetUpFrame(args, k, term, warnings[k]);
+            planes.Open(k, std::move(term));
+            planes.Work(k, fnPlaneOn(scratch), fnDeliver);
         } catch (...) {
-            sum.Abandon();  // frames will stop being added: no thread may wait for a term
+            sum.Abandon();
+            planes.Abandon();
             throw;
         }
-    });
+    };
+    const auto fnIdle = [&](int iThread) {
+        CThreadScratch& scratch = vecScratch[iThread];
+        try {
+            planes.Help(fnPlaneOn(scratch), fnDeliver);
+        } catch (...) {
+            sum.Abandon();
+            planes.Abandon();
+            throw;
+        }
+    };
+    RunTasksInParallel(iBands + args.iFrames, iThreads, fnTask, fnIdle);
     CV_Assert(sum.FramesAdded() == args.iFrames);
 }
 

@@ -24,18 +24,22 @@ CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, CTerm
     m_iTermsMade = terms.iFirst;
 }
 
-CFrameTerm CFrameTermSum::TakeTerm()
+CFrameTerm CFrameTermSum::TakeTerm(int iFrame)
 {
-    {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_cvFree.wait(lock, [&] { return !m_vecFree.empty() || m_iTermsMade < m_iMostTerms || m_bAbandoned; });
-        if (!m_vecFree.empty()) {
-            CFrameTerm term = std::move(m_vecFree.back());
-            m_vecFree.pop_back();
-            return term;
-        }
-        ++m_iTermsMade;  // counted before it exists, so no other thread overshoots
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cvTerms.wait(lock, [&] {
+        if (m_bAbandoned) return true;
+        return iFrame == m_iTermsTaken && (!m_vecFree.empty() || m_iTermsMade < m_iMostTerms);
+    });
+    ++m_iTermsTaken;
+    m_cvTerms.notify_all();  // the next frame's turn
+    if (!m_vecFree.empty()) {
+        CFrameTerm term = std::move(m_vecFree.back());
+        m_vecFree.pop_back();
+        return term;
     }
+    ++m_iTermsMade;  // counted before it exists, so no other thread overshoots
+    lock.unlock();
     return NewTerm();
 }
 
@@ -45,7 +49,7 @@ void CFrameTermSum::Abandon()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bAbandoned = true;
     }
-    m_cvFree.notify_all();
+    m_cvTerms.notify_all();
 }
 
 int CFrameTermSum::TermsMade() const
@@ -90,7 +94,7 @@ void CFrameTermSum::AddDueFrames(std::unique_lock<std::mutex>& lock)
         lock.lock();
         ++m_iNext;
         m_vecFree.push_back(std::move(term));
-        m_cvFree.notify_one();
+        m_cvTerms.notify_all();
     }
     m_bAdding = false;
 }

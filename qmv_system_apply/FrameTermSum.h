@@ -50,11 +50,13 @@ public:
     // value still being formed).
     CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, CTermBudget terms, std::size_t iMapEntries, int iPrerequisites = 0);
 
-    // A term for one frame: a free one, or, when frames are delivered out of
+    // The term for frame k: a free one, or, when frames are delivered out of
     // order faster than they are added, a new one while the budget allows (may
     // throw on allocation failure); past the budget, the call waits until an
-    // added frame frees a term. Its offsets may be of an earlier frame.
-    CFrameTerm TakeTerm();
+    // added frame frees a term. Its offsets may be of an earlier frame. Frames
+    // take their terms in frame order (frame k waits for frame k - 1 to take
+    // its own), so the frame due always holds a term and every wait ends.
+    CFrameTerm TakeTerm(int iFrame);
 
     // A frame's computation failed, so it will never be delivered and no
     // frame after it will be added: from now on TakeTerm allocates instead of
@@ -88,9 +90,10 @@ private:
     std::vector<CFrameTerm> m_vecReady;   // delivered, not yet added
     std::vector<char> m_vecDelivered;
     std::vector<CFrameTerm> m_vecFree;    // added, ready for reuse
-    std::condition_variable m_cvFree;     // a term was freed, or the sum abandoned
+    std::condition_variable m_cvTerms;    // a term was freed or taken, or the sum abandoned
     int m_iTermsMade = 0;
     const int m_iMostTerms;
+    int m_iTermsTaken = 0;                // frames 0.. this - 1 have their terms
     bool m_bAbandoned = false;
     int m_iNext = 0;                      // the frame due next
     int m_iPrerequisites;                 // parts of imgAcc still being formed

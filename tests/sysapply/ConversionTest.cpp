@@ -163,11 +163,12 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     for (const std::vector<int>& vecOrder : {std::vector<int>{3, 2, 1, 0}, std::vector<int>{1, 0, 3, 2}}) {
         cv::Mat imgAcc = tc.imgStart.clone();
         CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, tc.N}, tc.H * tc.W);
-        for (int k : vecOrder) {
-            CFrameTerm term = sum.TakeTerm();
-            tc.Fill(term, k);
-            sum.Deliver(k, std::move(term));
+        std::vector<CFrameTerm> vecTerms(tc.N);
+        for (int k = 0; k < tc.N; ++k) {
+            vecTerms[k] = sum.TakeTerm(k);
+            tc.Fill(vecTerms[k], k);
         }
+        for (int k : vecOrder) sum.Deliver(k, std::move(vecTerms[k]));
         EXPECT_EQ(sum.FramesAdded(), tc.N);
         EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
     }
@@ -175,7 +176,7 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     cv::Mat imgAcc = tc.imgStart.clone();  // delivered from parallel frames
     CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{2, 2}, tc.H * tc.W);
     RunFramesInParallel(tc.N, [&](int k, int) {
-        CFrameTerm term = sum.TakeTerm();
+        CFrameTerm term = sum.TakeTerm(k);
         tc.Fill(term, k);
         sum.Deliver(k, std::move(term));
     });
@@ -191,20 +192,19 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
     const CTermCase tc(rng);
     cv::Mat imgAcc = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
     CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, tc.N}, tc.H * tc.W, 2);
-    for (int k : {0, 1, 3}) {
-        CFrameTerm term = sum.TakeTerm();
-        tc.Fill(term, k);
-        sum.Deliver(k, std::move(term));
+    std::vector<CFrameTerm> vecTerms(tc.N);
+    for (int k = 0; k < tc.N; ++k) {
+        vecTerms[k] = sum.TakeTerm(k);
+        tc.Fill(vecTerms[k], k);
     }
+    for (int k : {0, 1, 3}) sum.Deliver(k, std::move(vecTerms[k]));
     tc.imgStart.rowRange(0, 3).copyTo(imgAcc.rowRange(0, 3));
     sum.PrerequisiteDone();
     EXPECT_EQ(sum.FramesAdded(), 0);
     tc.imgStart.rowRange(3, imgAcc.rows).copyTo(imgAcc.rowRange(3, imgAcc.rows));
     sum.PrerequisiteDone();
     EXPECT_EQ(sum.FramesAdded(), 2);
-    CFrameTerm term = sum.TakeTerm();
-    tc.Fill(term, 2);
-    sum.Deliver(2, std::move(term));
+    sum.Deliver(2, std::move(vecTerms[2]));
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
 
@@ -217,7 +217,7 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
             parallelSum.PrerequisiteDone();
             return;
         }
-        CFrameTerm frameTerm = parallelSum.TakeTerm();
+        CFrameTerm frameTerm = parallelSum.TakeTerm(iTask - iBands);
         tc.Fill(frameTerm, iTask - iBands);
         parallelSum.Deliver(iTask - iBands, std::move(frameTerm));
     });
@@ -225,28 +225,31 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
     EXPECT_TRUE(BitIdentical(imgParallel, tc.imgExpected));
 }
 
-// A thread that has used up the budget of terms while the frame due is still
-// being computed waits for that frame to be added instead of allocating; once
-// the sum is abandoned (a frame failed), nobody waits.
-TEST(FrameTermSum, AThreadFarAheadWaitsForATermWithinTheBudget)
+// Frames take their terms in frame order, so a frame that asks first waits
+// for the frames before it; a thread that has used up the budget while the
+// frame due is still being computed waits for that frame to be added instead
+// of allocating; once the sum is abandoned (a frame failed), nobody waits.
+TEST(FrameTermSum, TermsGoInFrameOrderAndWithinTheBudget)
 {
     cv::RNG rng(33);
     const CTermCase tc(rng);
     cv::Mat imgAcc = tc.imgStart.clone();
     CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, 2}, tc.H * tc.W);
-    CFrameTerm termDue = sum.TakeTerm();  // frame 0, still being computed
     std::atomic<int> iTaken{0};
     std::thread ahead([&] {
         for (int k = 1; k < tc.N; ++k) {
-            CFrameTerm term = sum.TakeTerm();
+            CFrameTerm term = sum.TakeTerm(k);
             ++iTaken;
             tc.Fill(term, k);
             sum.Deliver(k, std::move(term));
         }
     });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(iTaken.load(), 0);  // frame 1 waits for frame 0 to take its term
+    CFrameTerm termDue = sum.TakeTerm(0);
     while (iTaken.load() < 1) std::this_thread::yield();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(iTaken.load(), 1);  // frame 2 waits: frame 1's term and frame 0's are all there may be
+    EXPECT_EQ(iTaken.load(), 1);  // frame 2 waits: the terms of frames 0 and 1 are all there may be
     EXPECT_EQ(sum.FramesAdded(), 0);
     tc.Fill(termDue, 0);
     sum.Deliver(0, std::move(termDue));
@@ -257,8 +260,8 @@ TEST(FrameTermSum, AThreadFarAheadWaitsForATermWithinTheBudget)
 
     cv::Mat imgFailed = tc.imgStart.clone();
     CFrameTermSum failedSum(imgFailed, 0.37, tc.N, CTermBudget{1, 1}, tc.H * tc.W);
-    CFrameTerm termLost = failedSum.TakeTerm();  // frame 0, whose computation fails
-    std::thread waiting([&] { CFrameTerm term = failedSum.TakeTerm(); });
+    CFrameTerm termLost = failedSum.TakeTerm(0);  // frame 0, whose computation fails
+    std::thread waiting([&] { CFrameTerm term = failedSum.TakeTerm(1); });
     failedSum.Abandon();
     waiting.join();
     EXPECT_EQ(failedSum.TermsMade(), 2);
