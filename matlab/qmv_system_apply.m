@@ -51,7 +51,7 @@
 %
 %   Frames run in parallel (OpenMP; OMP_NUM_THREADS limits the threads);
 %   the result is the same, bit for bit, for any number of threads.  Large
-%   scratch buffers (about one image per thread, plus one) are kept from one
+%   scratch buffers (one or two images per thread) are kept from one
 %   call to the next while the sizes stay the same; "clear qmv_system_apply"
 %   gives them back.
 %
