@@ -116,6 +116,10 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
     // way (CFramePlanes). A failure stops the adding and the opening of
     // frames, so then no thread may wait for a term or for a frame to open.
     CFramePlanes planes(args.iFrames, iPlanes);
+    const auto fnAbandon = [&] {
+        sum.Abandon();
+        planes.Abandon();
+    };
     const auto fnDeliver = [&](int k, CFrameTerm&& term) { sum.Deliver(k, std::move(term)); };
     const auto fnPlaneOn = [&](CThreadScratch& scratch) {
         return [&args, &vecKernels, &scratch](int k, CFrameTerm& term, int c) {
@@ -138,8 +142,7 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
             planes.Open(k, std::move(term));
             planes.Work(k, fnPlaneOn(scratch), fnDeliver);
         } catch (...) {
-            sum.Abandon();
-            planes.Abandon();
+            fnAbandon();
             throw;
         }
     };
@@ -148,8 +151,7 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
         try {
             planes.Help(fnPlaneOn(scratch), fnDeliver);
         } catch (...) {
-            sum.Abandon();
-            planes.Abandon();
+            fnAbandon();
             throw;
         }
     };
