@@ -12,6 +12,11 @@
 //    samples, so a tap adds a shifted low-resolution row into a per-phase
 //    accumulator; the few border columns, where clamping repeats samples, take
 //    explicit tap lists.
+// A kernel that is a column times a row (KernelFactors.h) takes two 1-D passes
+// in each direction: forward, each source row is filtered along the row at
+// the output columns, then kh such rows are weighted and summed; transpose,
+// the low-resolution rows that the kernel rows meet are weighted and summed
+// into one row, and the kernel's columns then run along that row.
 // The warped form applies the warp to the rows the forward pass reads as it
 // reads them, so the warped image never exists as a whole.
 #include "SampledBlurOperators.h"
