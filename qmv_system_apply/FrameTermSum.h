@@ -1,10 +1,12 @@
 // Adds the frame terms to the accumulator in frame order while the frames are
-// computed in parallel, without making any thread wait for another: a thread
-// that delivers frame k goes on with its next frame; whichever thread delivers
-// the frame that is due adds it and every later frame already delivered. A
-// thread that runs too far ahead of the frame due (its threads held up by the
-// machine, say) waits for a term to be freed rather than allocating more, so
-// the memory a call takes stays bounded whatever the schedule.
+// computed in parallel: a thread that delivers frame k goes on with its next
+// frame; whichever thread delivers the frame that is due adds it and every
+// later frame already delivered. Threads wait for one another only in two
+// cases: a frame takes its term after the frame before it has taken its own,
+// and a thread that runs too far ahead of the frame due (the other threads
+// held up by the machine, say) waits for a term to be freed rather than
+// allocating more, so the memory a call takes stays bounded whatever the
+// schedule.
 //
 // A term is B_k^T U (W_k .* D B_k M_k x) before the transposed warp, with the
 // frame's resolved map: adding it scatters dFactor times each value to the
