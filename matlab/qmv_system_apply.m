@@ -51,9 +51,9 @@
 %
 %   Frames run in parallel (OpenMP; OMP_NUM_THREADS limits the threads);
 %   the result is the same, bit for bit, for any number of threads.  Large
-%   scratch buffers (one or two images per thread) are kept from one
-%   call to the next while the sizes stay the same; "clear qmv_system_apply"
-%   gives them back.
+%   scratch buffers (the low-resolution planes and the map of one or two
+%   frames per thread) are kept from one call to the next while the sizes
+%   stay the same; "clear qmv_system_apply" gives them back.
 %
 %   A non-finite map coordinate gives 0 in the forward warp and, in the
 %   transposed warp, prints one line with the 0-based column x and row y:

@@ -1,8 +1,8 @@
 // Frame loops. Iteration k writes only frame k's warnings and the scratch of
 // the thread running it (the straightforward loop: frame k's buffers); each
 // frame's term is computed by a fixed sequence of operations and reaches the
-// result in frame order (the module's loop: through CFrameTermSum, the only
-// shared state), whatever the thread count. The module's loop works plane by
+// result in frame order, plane by plane in the module's loop (through
+// CFrameTermSum, the only shared state), whatever the thread count. The module's loop works plane by
 // plane on transposed planes (PlaneImages.h); the straightforward one on
 // interleaved matrices.
 #include "FrameOperatorLoop.h"
@@ -46,9 +46,9 @@ void ApplyPlaneWeights(cv::Mat& imgLowRes, const CPlanarView& viewWeights, int i
 
 // Per-thread scratch, allocated before the region so that workers only reuse it.
 struct CThreadScratch {
-    cv::Mat imgLowRes;                   // one low-resolution transposed plane
     std::vector<double> vecRegulariser;  // the rows of a band of the regulariser
-    // The transposed blur of the frame whose planes the thread last computed.
+    std::vector<double> vecRow;          // a row of a term's plane, on its way into the result
+    // The transposed blur of the frame whose planes the thread last added.
     std::unique_ptr<CTransposedBlurFromSamples> pTransposedBlur;
     int iTransposedBlurFrame = -1;
 };
@@ -58,6 +58,21 @@ constexpr int REGULARISER_BAND_ROWS = 32;
 // Terms alive at once: one per thread is the usual need; a thread may run
 // ahead of the frame due by about one more frame per thread before it waits.
 CTermBudget FrameTermBudget(int iThreads) { return CTermBudget{iThreads, 2 * iThreads}; }
+
+// A term holds the frame's weighted low-resolution planes (transposed, as the
+// planes of x are), stacked.
+CTermShape FrameTermShape(const COperatorArguments& args)
+{
+    const CPlanarView& viewX = args.viewX;
+    return CTermShape{viewX.iPlanes * std::max(viewX.iCols / args.iScale, 1), std::max(viewX.iRows / args.iScale, 1),
+                      viewX.PlaneSize()};
+}
+
+cv::Mat LowResPlane(const CFrameTerm& term, int iPlanes, int c)
+{
+    const int iRows = term.imgPlanes.rows / iPlanes;
+    return term.imgPlanes.rowRange(c * iRows, (c + 1) * iRows);
+}
 
 // Frame k's setup: unless it is the reference frame, its map resolved and the
 // map's illegal entries listed.
@@ -69,24 +84,37 @@ void SetUpFrame(const COperatorArguments& args, int k, CFrameTerm& term, CIllega
     term.offsets.IllegalEntriesColumnMajor(args.vecMaps[k], lstWarnings);
 }
 
-// Plane c of frame k's term: blur with decimation of the (warped) plane,
-// weights, transposed blur.
-void ComputeFramePlane(const COperatorArguments& args, const cv::Mat& imgKernel, int k, int c, CFrameTerm& term,
-                       CThreadScratch& scratch)
+// Plane c of frame k's term: blur with decimation of the (warped) plane, then
+// the weights, into the term's low-resolution plane c.
+void ComputeFramePlane(const COperatorArguments& args, const cv::Mat& imgKernel, int k, int c, CFrameTerm& term)
 {
-    if (scratch.iTransposedBlurFrame != k) {
-        scratch.pTransposedBlur.reset();
-        scratch.pTransposedBlur = std::make_unique<CTransposedBlurFromSamples>(scratch.imgLowRes, imgKernel, args.iScale);
-        scratch.iTransposedBlurFrame = k;
-    }
-    const CPlanarView& viewX = args.viewX;
-    const cv::Mat imgX = TransposedPlane(viewX, c);
-    cv::Mat imgOut = term.imgTerm.rowRange(c * viewX.iCols, (c + 1) * viewX.iCols);
-    cv::Mat& imgLowRes = scratch.imgLowRes;
+    const cv::Mat imgX = TransposedPlane(args.viewX, c);
+    cv::Mat imgLowRes = LowResPlane(term, args.viewX.iPlanes, c);
+    const uchar* pPlane = imgLowRes.data;
     if (term.bWarped) WarpBlurDecimateAtSamples(imgLowRes, imgX, term.offsets, imgKernel, args.iScale);
     else BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, args.iScale);
+    CV_Assert(imgLowRes.data == pPlane);  // written in place, not reallocated
     if (args.bWeighted) ApplyPlaneWeights(imgLowRes, args.vecWeights[k], c);
-    scratch.pTransposedBlur->Apply(imgOut, imgLowRes);
+}
+
+// The rows of plane c of frame k's term as it is added: the transposed blur
+// of its low-resolution plane, one row at a time, each handed on at once.
+void FramePlaneRows(const COperatorArguments& args, const cv::Mat& imgKernel, const CFrameTerm& term, int k, int c,
+                    CThreadScratch& scratch, const CRowSink& sink)
+{
+    const cv::Mat imgLowRes = LowResPlane(term, args.viewX.iPlanes, c);
+    if (scratch.iTransposedBlurFrame != k) {
+        scratch.pTransposedBlur.reset();
+        scratch.pTransposedBlur = std::make_unique<CTransposedBlurFromSamples>(imgLowRes, imgKernel, args.iScale);
+        scratch.iTransposedBlurFrame = k;
+    }
+    CTransposedBlurFromSamples& blur = *scratch.pTransposedBlur;
+    CV_Assert(static_cast<std::size_t>(blur.Cols()) == scratch.vecRow.size());
+    blur.Bind(imgLowRes);
+    for (int y = 0; y < blur.Rows(); ++y) {
+        blur.ComputeRow(y, scratch.vecRow.data());
+        sink(y, scratch.vecRow.data());
+    }
 }
 
 }  // namespace
@@ -95,61 +123,62 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
                        CFrameWarnings& warnings)
 {
     const CPlanarView& viewX = args.viewX;
-    const int iScale = args.iScale, iPlanes = viewX.iPlanes;
+    const int iPlanes = viewX.iPlanes;
     CV_Assert(imgAcc.rows == iPlanes * viewX.iCols && imgAcc.cols == viewX.iRows && imgAcc.type() == CV_64FC1);
     warnings.assign(args.iFrames, CIllegalVectorList());
     const std::vector<cv::Mat> vecKernels = TransposedKernels(args.vecKernels);
     const int iThreads = FrameThreadCount(args.iFrames);
     std::vector<CThreadScratch> vecScratch(iThreads);
     for (CThreadScratch& scratch : vecScratch) {
-        scratch.imgLowRes.create(viewX.iCols / iScale, viewX.iRows / iScale, CV_64FC1);
         scratch.vecRegulariser.resize(regulariser.ScratchSize());
+        scratch.vecRow.resize(viewX.iRows);
     }
     // The regulariser's rows come first, in bands handed out like frames, so
     // that a thread held up elsewhere delays no one; the frame terms are added
     // once all bands are in.
     const int iBands = (regulariser.Rows() + REGULARISER_BAND_ROWS - 1) / REGULARISER_BAND_ROWS;
-    CFrameTermSum sum(imgAcc, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames, FrameTermBudget(iThreads),
-                      viewX.PlaneSize(), iBands);
+    const CPlaneRows fnRows = [&](const CFrameTerm& term, int k, int c, int iThread, const CRowSink& sink) {
+        FramePlaneRows(args, vecKernels[k], term, k, c, vecScratch[iThread], sink);
+    };
+    CFrameTermSum sum(imgAcc, iPlanes, FrameTermFactor(args.dDataTermScale, args.iFrames), args.iFrames,
+                      FrameTermBudget(iThreads), FrameTermShape(args), fnRows, iBands);
     // A frame runs on the thread that takes it, plane by plane, except that a
     // thread that has run out of tasks takes planes of the frames still under
-    // way (CFramePlanes). A failure stops the adding and the opening of
-    // frames, so then no thread may wait for a term or for a frame to open.
+    // way (CFramePlanes), then helps adding them. A failure stops the adding
+    // and the opening of frames, so then no thread may wait for a term, for a
+    // plane to add or for a frame to open.
     CFramePlanes planes(args.iFrames, iPlanes);
     const auto fnAbandon = [&] {
         sum.Abandon();
         planes.Abandon();
     };
-    const auto fnDeliver = [&](int k, CFrameTerm&& term) { sum.Deliver(k, std::move(term)); };
-    const auto fnPlaneOn = [&](CThreadScratch& scratch) {
-        return [&args, &vecKernels, &scratch](int k, CFrameTerm& term, int c) {
-            ComputeFramePlane(args, vecKernels[k], k, c, term, scratch);
-        };
+    const auto fnPlane = [&](int k, CFrameTerm& term, int c) { ComputeFramePlane(args, vecKernels[k], k, c, term); };
+    const auto fnDeliverOn = [&](int iThread) {
+        return [&sum, iThread](int k, CFrameTerm&& term) { sum.Deliver(k, std::move(term), iThread); };
     };
     const auto fnTask = [&](int iTask, int iThread) {
-        CThreadScratch& scratch = vecScratch[iThread];
         try {
             if (iTask < iBands) {
                 const int iBegin = iTask * REGULARISER_BAND_ROWS;
                 regulariser.Compute(iBegin, std::min(iBegin + REGULARISER_BAND_ROWS, regulariser.Rows()),
-                                    scratch.vecRegulariser.data());
-                sum.PrerequisiteDone();
+                                    vecScratch[iThread].vecRegulariser.data());
+                sum.PrerequisiteDone(iThread);
                 return;
             }
             const int k = iTask - iBands;
             CFrameTerm term = sum.TakeTerm(k);
             SetUpFrame(args, k, term, warnings[k]);
             planes.Open(k, std::move(term));
-            planes.Work(k, fnPlaneOn(scratch), fnDeliver);
+            planes.Work(k, fnPlane, fnDeliverOn(iThread));
         } catch (...) {
             fnAbandon();
             throw;
         }
     };
     const auto fnIdle = [&](int iThread) {
-        CThreadScratch& scratch = vecScratch[iThread];
         try {
-            planes.Help(fnPlaneOn(scratch), fnDeliver);
+            planes.Help(fnPlane, fnDeliverOn(iThread));
+            sum.HelpAdding(iThread);
         } catch (...) {
             fnAbandon();
             throw;

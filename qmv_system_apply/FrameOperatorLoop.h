@@ -18,10 +18,11 @@ namespace NSysApply {
 // frame k brings to it, frames in order. imgAcc is the P transposed planes of
 // an H x W x P column-major array stacked into a (P*W) x H matrix, and
 // regulariser gives eta * R into it row by row. One parallel region forms
-// eta * R in bands, then the frames (with per-thread low-resolution scratch;
-// the blur pair works on the kept samples only, the forward warp row by row
-// inside it), and each frame's term is scattered into imgAcc as soon as R and
-// the frames before it are in (CFrameTermSum).
+// eta * R in bands, then the frames: each plane's weighted low-resolution
+// image D B M x (the blur at the kept samples only, the forward warp row by
+// row inside it), kept with the frame's term; as soon as R and the same plane
+// of the frames before it are in, the plane's transposed blur is formed row by
+// row and each row scattered into imgAcc at once (CFrameTermSum).
 void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifferenceRows& regulariser, cv::Mat& imgAcc,
                        CFrameWarnings& warnings);
 

@@ -1,7 +1,7 @@
-// In-order summation of the frame terms (see the header). The additions run
-// outside the lock; the lock only guards the bookkeeping, and the adding
-// thread rechecks for delivered frames under it before it stops, so no frame
-// is left behind.
+// In-order summation of the frame terms, plane by plane (see the header). The
+// additions run outside the lock; the lock only guards the bookkeeping, and a
+// thread that has added a plane rechecks for due planes under it before it
+// stops, so no plane is left behind.
 #include "FrameTermSum.h"
 
 #include "LargeBuffers.h"
@@ -12,13 +12,14 @@
 
 namespace NSysApply {
 
-CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, CTermBudget terms, std::size_t iMapEntries,
-                             int iPrerequisites)
-    : m_imgAcc(imgAcc), m_dFactor(dFactor), m_iMapEntries(iMapEntries), m_vecReady(iFrames), m_vecDelivered(iFrames, 0),
-      m_iMostTerms(terms.iMost), m_iPrerequisites(iPrerequisites)
+CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, int iPlanes, double dFactor, int iFrames, CTermBudget terms, CTermShape shape,
+                             CPlaneRows fnRows, int iPrerequisites)
+    : m_imgAcc(imgAcc), m_iPlanes(iPlanes), m_dFactor(dFactor), m_shape(shape), m_fnRows(std::move(fnRows)),
+      m_vecReady(iFrames), m_vecDelivered(iFrames, 0), m_vecPlanesAdded(iFrames, 0), m_vecNext(iPlanes, 0),
+      m_vecAdding(iPlanes, 0), m_iMostTerms(terms.iMost), m_iPrerequisites(iPrerequisites)
 {
-    CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous());
-    CV_Assert(terms.iFirst >= 0 && terms.iMost >= std::max(terms.iFirst, 1));
+    CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous() && iPlanes > 0 && imgAcc.rows % iPlanes == 0);
+    CV_Assert(terms.iFirst >= 0 && terms.iMost >= std::max(terms.iFirst, 1) && shape.iRows > 0 && shape.iCols > 0);
     m_vecFree.reserve(std::max(iFrames, terms.iMost));  // recycling never allocates
     for (int i = 0; i < terms.iFirst; ++i) m_vecFree.push_back(NewTerm());
     m_iTermsMade = terms.iFirst;
@@ -27,12 +28,12 @@ CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, CTerm
 CFrameTerm CFrameTermSum::TakeTerm(int iFrame)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_cvTerms.wait(lock, [&] {
+    m_cvChange.wait(lock, [&] {
         if (m_bAbandoned) return true;
         return iFrame == m_iTermsTaken && (!m_vecFree.empty() || m_iTermsMade < m_iMostTerms);
     });
     ++m_iTermsTaken;
-    m_cvTerms.notify_all();  // the next frame's turn
+    m_cvChange.notify_all();  // the next frame's turn
     if (!m_vecFree.empty()) {
         CFrameTerm term = std::move(m_vecFree.back());
         m_vecFree.pop_back();
@@ -49,7 +50,7 @@ void CFrameTermSum::Abandon()
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bAbandoned = true;
     }
-    m_cvTerms.notify_all();
+    m_cvChange.notify_all();
 }
 
 int CFrameTermSum::TermsMade() const
@@ -58,68 +59,101 @@ int CFrameTermSum::TermsMade() const
     return m_iTermsMade;
 }
 
+int CFrameTermSum::FramesAdded() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_iFramesAdded;
+}
+
 CFrameTerm CFrameTermSum::NewTerm() const
 {
     CFrameTerm term;
-    term.imgTerm.allocator = LargeMatAllocator();
-    term.imgTerm.create(m_imgAcc.rows, m_imgAcc.cols, m_imgAcc.type());
-    term.offsets.Reserve(m_iMapEntries);
+    term.imgPlanes.allocator = LargeMatAllocator();
+    term.imgPlanes.create(m_shape.iRows, m_shape.iCols, CV_64FC1);
+    term.offsets.Reserve(m_shape.iMapEntries);
     return term;
 }
 
-void CFrameTermSum::Deliver(int iFrame, CFrameTerm&& term)
+void CFrameTermSum::Deliver(int iFrame, CFrameTerm&& term, int iThread)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_vecReady[iFrame] = std::move(term);
     m_vecDelivered[iFrame] = 1;
-    if (m_bAdding || m_iPrerequisites > 0) return;  // the adding thread, or the last prerequisite, will take it
-    AddDueFrames(lock);
+    m_cvChange.notify_all();  // helpers may take its planes
+    AddDuePlanes(lock, iThread);
 }
 
-void CFrameTermSum::PrerequisiteDone()
+void CFrameTermSum::PrerequisiteDone(int iThread)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    if (--m_iPrerequisites > 0 || m_bAdding) return;
-    AddDueFrames(lock);
+    if (--m_iPrerequisites > 0) return;
+    m_cvChange.notify_all();
+    AddDuePlanes(lock, iThread);
 }
 
-void CFrameTermSum::AddDueFrames(std::unique_lock<std::mutex>& lock)
+void CFrameTermSum::HelpAdding(int iThread)
 {
-    m_bAdding = true;
-    const int iFrames = static_cast<int>(m_vecReady.size());
-    while (m_iNext < iFrames && m_vecDelivered[m_iNext]) {
-        CFrameTerm term = std::move(m_vecReady[m_iNext]);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const int iFrames = static_cast<int>(m_vecDelivered.size());
+    for (;;) {
+        AddDuePlanes(lock, iThread);
+        if (m_bAbandoned || m_iFramesAdded == iFrames) return;
+        m_cvChange.wait(lock, [&] { return m_bAbandoned || m_iFramesAdded == iFrames || DuePlane() >= 0; });
+    }
+}
+
+int CFrameTermSum::DuePlane() const
+{
+    if (m_bAbandoned || m_iPrerequisites > 0) return -1;
+    const int iFrames = static_cast<int>(m_vecDelivered.size());
+    int iDue = -1;
+    for (int c = 0; c < m_iPlanes; ++c) {
+        const int k = m_vecNext[c];
+        if (m_vecAdding[c] || k >= iFrames || !m_vecDelivered[k]) continue;
+        if (iDue < 0 || k < m_vecNext[iDue]) iDue = c;
+    }
+    return iDue;
+}
+
+void CFrameTermSum::AddDuePlanes(std::unique_lock<std::mutex>& lock, int iThread)
+{
+    for (int c = DuePlane(); c >= 0; c = DuePlane()) {
+        const int k = m_vecNext[c];
+        m_vecAdding[c] = 1;
         lock.unlock();
-        AddTerm(term);
+        // The term stays in place until all its planes are in; on failure the
+        // caller abandons the sum, so the plane stays claimed.
+        AddPlane(m_vecReady[k], k, c, iThread);
         lock.lock();
-        ++m_iNext;
-        m_vecFree.push_back(std::move(term));
-        m_cvTerms.notify_all();
+        m_vecAdding[c] = 0;
+        ++m_vecNext[c];
+        if (++m_vecPlanesAdded[k] == m_iPlanes) {
+            m_vecFree.push_back(std::move(m_vecReady[k]));
+            ++m_iFramesAdded;
+        }
+        m_cvChange.notify_all();
     }
-    m_bAdding = false;
 }
 
-void CFrameTermSum::AddTerm(const CFrameTerm& term)
+void CFrameTermSum::AddPlane(const CFrameTerm& term, int iFrame, int iPlane, int iThread)
 {
-    CV_Assert(term.imgTerm.size() == m_imgAcc.size() && term.imgTerm.type() == m_imgAcc.type() && term.imgTerm.isContinuous());
+    const int iPlaneRows = m_imgAcc.rows / m_iPlanes, iCols = m_imgAcc.cols;
+    double* pAccPlane = m_imgAcc.ptr<double>(iPlane * iPlaneRows);
+    const std::size_t iPlaneSize = static_cast<std::size_t>(iPlaneRows) * iCols;
     if (!term.bWarped) {
-        AddFrameTerm(m_imgAcc, m_dFactor, term.imgTerm);
+        m_fnRows(term, iFrame, iPlane, iThread, [&](int y, const double* pRow) {
+            CV_Assert(y >= 0 && y < iPlaneRows);
+            AddScaledValues(pAccPlane + static_cast<std::size_t>(y) * iCols, pRow, iCols, m_dFactor);
+        });
         return;
     }
-    // Colour images in one pass over the offsets; others plane by plane, each
-    // in the order of its transposed rows.
-    const int iPlaneRows = term.offsets.Rows();
-    CV_Assert(iPlaneRows > 0 && m_imgAcc.rows % iPlaneRows == 0);
-    const std::size_t iPlaneSize = static_cast<std::size_t>(iPlaneRows) * m_imgAcc.cols;
-    if (m_imgAcc.rows == 3 * iPlaneRows) {
-        ScatterAddScaledThreePlanes(m_imgAcc.ptr<double>(0), term.imgTerm.ptr<double>(0), term.offsets.RowOffsets(0), iPlaneSize,
-                                    iPlaneSize, m_dFactor);
-        return;
-    }
-    for (int iFirst = 0; iFirst < m_imgAcc.rows; iFirst += iPlaneRows) {
-        ScatterAddScaled(m_imgAcc.ptr<double>(iFirst), term.imgTerm.ptr<double>(iFirst), term.offsets.RowOffsets(0), iPlaneSize,
-                         m_dFactor);
-    }
+    CV_Assert(term.offsets.Rows() == iPlaneRows && term.offsets.Cols() == iCols);
+    const CFrameMapOffsets::COffset* pOffsets = term.offsets.RowOffsets(0);
+    m_fnRows(term, iFrame, iPlane, iThread, [&](int y, const double* pRow) {
+        CV_Assert(y >= 0 && y < iPlaneRows);
+        const std::size_t iFirst = static_cast<std::size_t>(y) * iCols;
+        ScatterAddScaled(pAccPlane, pRow, pOffsets + iFirst, iCols, iPlaneSize - iFirst, m_dFactor);
+    });
 }
 
 }  // namespace NSysApply

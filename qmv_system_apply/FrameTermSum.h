@@ -1,19 +1,24 @@
 // Adds the frame terms to the accumulator in frame order while the frames are
-// computed in parallel: a thread that delivers frame k goes on with its next
-// frame; whichever thread delivers the frame that is due adds it and every
-// later frame already delivered. Threads wait for one another only in two
-// cases: a frame takes its term after the frame before it has taken its own,
-// and a thread that runs too far ahead of the frame due (the other threads
-// held up by the machine, say) waits for a term to be freed rather than
-// allocating more, so the memory a call takes stays bounded whatever the
-// schedule.
+// computed in parallel. Each plane has an order of its own: plane c of frame k
+// is added once plane c of frame k - 1 is in, so different planes of one
+// frame, or of neighbouring frames, are added by different threads at once.
+// Whichever thread makes a plane due (by delivering its frame, finishing the
+// plane before it, or completing the accumulator's initial value) adds it and
+// any plane that falls due meanwhile; threads that have run out of frames
+// help with the adding. Threads wait for one another only in two cases: a
+// frame takes its term after the frame before it has taken its own, and a
+// thread that runs too far ahead of the frame due (the other threads held up
+// by the machine, say) waits for a term to be freed rather than allocating
+// more, so the memory a call takes stays bounded whatever the schedule.
 //
-// A term is B_k^T U (W_k .* D B_k M_k x) before the transposed warp, with the
-// frame's resolved map: adding it scatters dFactor times each value to the
-// element its map entry names (M_k^T), straight into the accumulator, so the
-// scattered image r_k is never formed. The reference frame's term (no warp) is
-// added element by element. Terms are recycled, so typically about one per
-// thread is alive, and never more than one per frame.
+// A term holds what is needed to form the rows of B_k^T U (W_k .* D B_k M_k x)
+// before the transposed warp, and the frame's resolved map. The caller forms
+// the rows (CPlaneRows), one at a time, when a plane is added; each row is
+// scattered at once, dFactor times each value to the element its map entry
+// names (M_k^T), straight into the accumulator, so neither the full-size term
+// nor the scattered image r_k is ever formed. The reference frame's rows (no
+// warp) are added element by element. Terms are recycled, so typically about
+// one per thread is alive, and never more than one per frame.
 #ifndef QMV_SYSAPPLY_FRAME_TERM_SUM_H
 #define QMV_SYSAPPLY_FRAME_TERM_SUM_H
 
@@ -23,15 +28,16 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <functional>
 #include <mutex>
 #include <vector>
 
 namespace NSysApply {
 
-// One frame's term: the P transposed planes of B^T U l, stacked as the
-// accumulator is, and the frame's map resolved with ResolveColumnMajor.
+// One frame's term: its P planes stacked (in the module, the weighted
+// low-resolution planes), and the frame's map resolved with ResolveColumnMajor.
 struct CFrameTerm {
-    cv::Mat imgTerm;
+    cv::Mat imgPlanes;
     CFrameMapOffsets offsets;
     bool bWarped = false;  // false: the reference frame, added element by element
 };
@@ -43,14 +49,30 @@ struct CTermBudget {
     int iMost;
 };
 
+// What a term is made of: imgPlanes of iRows x iCols doubles, maps of
+// iMapEntries entries.
+struct CTermShape {
+    int iRows;
+    int iCols;
+    std::size_t iMapEntries;
+};
+
+// Receives row y of a plane of a term: the accumulator's row width of values.
+using CRowSink = std::function<void(int y, const double* pRow)>;
+
+// fnRows(term, k, c, iThread, sink) gives sink every row of plane c of frame
+// k's term, rows in increasing order, on thread iThread (which picks the
+// caller's per-thread scratch).
+using CPlaneRows = std::function<void(const CFrameTerm& term, int iFrame, int iPlane, int iThread, const CRowSink& sink)>;
+
 class CFrameTermSum {
 public:
-    // imgAcc holds the P transposed planes of an H x W x P array stacked into a
-    // (P*W) x H matrix; each frame's term is added in frame order, k = 0..N-1.
-    // Terms have room for maps of iMapEntries entries. No frame is added before
-    // iPrerequisites calls of PrerequisiteDone (the parts of imgAcc's initial
-    // value still being formed).
-    CFrameTermSum(cv::Mat& imgAcc, double dFactor, int iFrames, CTermBudget terms, std::size_t iMapEntries, int iPrerequisites = 0);
+    // imgAcc holds the iPlanes transposed planes of an H x W x P array stacked
+    // into a (P*W) x H matrix; plane c of each frame's term is added in frame
+    // order, k = 0..N-1. No plane is added before iPrerequisites calls of
+    // PrerequisiteDone (the parts of imgAcc's initial value still being formed).
+    CFrameTermSum(cv::Mat& imgAcc, int iPlanes, double dFactor, int iFrames, CTermBudget terms, CTermShape shape,
+                  CPlaneRows fnRows, int iPrerequisites = 0);
 
     // The term for frame k: a free one, or, when frames are delivered out of
     // order faster than they are added, a new one while the budget allows (may
@@ -62,44 +84,56 @@ public:
 
     // A frame's computation failed, so it will never be delivered and no
     // frame after it will be added: from now on TakeTerm allocates instead of
-    // waiting (the call fails anyway; its other frames finish).
+    // waiting, and no thread waits to help (the call fails anyway; its other
+    // frames finish).
     void Abandon();
 
     // Terms allocated so far.
     int TermsMade() const;
 
-    // Hands over frame k's term; adds it (and the frames after it that are
-    // ready) when it is its turn.
-    void Deliver(int iFrame, CFrameTerm&& term);
+    // Hands over frame k's term on thread iThread, which adds the planes that
+    // fall due.
+    void Deliver(int iFrame, CFrameTerm&& term, int iThread);
 
-    // One part of imgAcc's initial value is complete.
-    void PrerequisiteDone();
+    // One part of imgAcc's initial value is complete (on thread iThread).
+    void PrerequisiteDone(int iThread);
 
-    // Number of frames added so far.
-    int FramesAdded() const { return m_iNext; }
+    // For a thread with no frame left to compute: adds planes as they fall
+    // due until every frame is added or the sum is abandoned.
+    void HelpAdding(int iThread);
+
+    // Number of frames with every plane added so far.
+    int FramesAdded() const;
 
 private:
     CFrameTerm NewTerm() const;
-    // With the lock held and no other thread adding: adds the frames due.
-    void AddDueFrames(std::unique_lock<std::mutex>& lock);
-    // imgAcc += dFactor * (the term, scattered when warped).
-    void AddTerm(const CFrameTerm& term);
+    // With the lock held: a plane whose next frame can be added now (the one
+    // furthest behind), or -1.
+    int DuePlane() const;
+    // With the lock held: adds the planes due, one at a time, until none is.
+    void AddDuePlanes(std::unique_lock<std::mutex>& lock, int iThread);
+    // imgAcc plane c += dFactor * (the rows of plane c of the term, scattered when warped).
+    void AddPlane(const CFrameTerm& term, int iFrame, int iPlane, int iThread);
 
     cv::Mat& m_imgAcc;
+    const int m_iPlanes;
     const double m_dFactor;
-    const std::size_t m_iMapEntries;
+    const CTermShape m_shape;
+    const CPlaneRows m_fnRows;
     mutable std::mutex m_mutex;
-    std::vector<CFrameTerm> m_vecReady;   // delivered, not yet added
+    std::vector<CFrameTerm> m_vecReady;   // delivered, not yet added in every plane
     std::vector<char> m_vecDelivered;
+    std::vector<int> m_vecPlanesAdded;    // per frame
+    std::vector<int> m_vecNext;           // per plane: the frame due next
+    std::vector<char> m_vecAdding;        // per plane: some thread is adding it
     std::vector<CFrameTerm> m_vecFree;    // added, ready for reuse
-    std::condition_variable m_cvTerms;    // a term was freed or taken, or the sum abandoned
+    std::condition_variable m_cvChange;   // a term freed or taken, a plane due or added, or the sum abandoned
     int m_iTermsMade = 0;
     const int m_iMostTerms;
     int m_iTermsTaken = 0;                // frames 0.. this - 1 have their terms
+    int m_iFramesAdded = 0;
     bool m_bAbandoned = false;
-    int m_iNext = 0;                      // the frame due next
     int m_iPrerequisites;                 // parts of imgAcc still being formed
-    bool m_bAdding = false;               // some thread is adding
 };
 
 }  // namespace NSysApply

@@ -205,8 +205,11 @@ void ScatterRow(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets,
 }
 
 // pAcc[offset i] = dFactor * pTerm[i] + pAcc[offset i] for i = 0..iCount-1 in
-// this order; illegal entries (offset -1) are skipped.
-inline void ScatterAddScaled(double* pAcc, const double* pTerm, const std::int32_t* pOffsets, std::size_t iCount, double dFactor)
+// this order; illegal entries (offset -1) are skipped. iReadable >= iCount
+// offsets may be read from pOffsets: the entries that follow (the next rows
+// of a map) tell where to prefetch.
+inline void ScatterAddScaled(double* pAcc, const double* pTerm, const std::int32_t* pOffsets, std::size_t iCount,
+                             std::size_t iReadable, double dFactor)
 {
     // The processor's own prefetching does not follow the offsets, so the
     // targets are asked for well ahead, once per group of entries: a motion
@@ -215,7 +218,7 @@ inline void ScatterAddScaled(double* pAcc, const double* pTerm, const std::int32
     // more than it saves.)
     constexpr std::size_t AHEAD = 1024, GROUP = 8;
     for (std::size_t i0 = 0; i0 < iCount; i0 += GROUP) {
-        if (i0 + AHEAD < iCount) {
+        if (i0 + AHEAD < iReadable) {
             const std::int32_t iAhead = pOffsets[i0 + AHEAD];
             QMV_PREFETCH_FOR_WRITE(pAcc + (iAhead < 0 ? 0 : iAhead));
         }
@@ -224,37 +227,6 @@ inline void ScatterAddScaled(double* pAcc, const double* pTerm, const std::int32
             const std::int32_t iOffset = pOffsets[i];
             if (iOffset < 0) continue;
             pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];
-        }
-    }
-}
-
-// ScatterAddScaled for three planes at once: plane c of the accumulator and
-// of the term starts c * iPlaneSize values after plane 0, and all planes share
-// the offsets. Each plane receives its values in the order ScatterAddScaled
-// gives them (the same bits), while each offset is read once for all three.
-inline void ScatterAddScaledThreePlanes(double* __restrict pAcc, const double* __restrict pTerm,
-                                        const std::int32_t* __restrict pOffsets, std::size_t iCount, std::size_t iPlaneSize,
-                                        double dFactor)
-{
-    constexpr std::size_t AHEAD = 1024, GROUP = 8;
-    double* __restrict pAcc1 = pAcc + iPlaneSize;
-    double* __restrict pAcc2 = pAcc1 + iPlaneSize;
-    const double* __restrict pTerm1 = pTerm + iPlaneSize;
-    const double* __restrict pTerm2 = pTerm1 + iPlaneSize;
-    for (std::size_t i0 = 0; i0 < iCount; i0 += GROUP) {
-        if (i0 + AHEAD < iCount) {
-            const std::int32_t iAhead = pOffsets[i0 + AHEAD] < 0 ? 0 : pOffsets[i0 + AHEAD];
-            QMV_PREFETCH_FOR_WRITE(pAcc + iAhead);
-            QMV_PREFETCH_FOR_WRITE(pAcc1 + iAhead);
-            QMV_PREFETCH_FOR_WRITE(pAcc2 + iAhead);
-        }
-        const std::size_t iEnd = std::min(iCount, i0 + GROUP);
-        for (std::size_t i = i0; i < iEnd; ++i) {
-            const std::int32_t iOffset = pOffsets[i];
-            if (iOffset < 0) continue;
-            pAcc[iOffset] = dFactor * pTerm[i] + pAcc[iOffset];
-            pAcc1[iOffset] = dFactor * pTerm1[i] + pAcc1[iOffset];
-            pAcc2[iOffset] = dFactor * pTerm2[i] + pAcc2[iOffset];
         }
     }
 }

@@ -525,9 +525,19 @@ CTransposedBlurFromSamples::~CTransposedBlurFromSamples() = default;
 
 void CTransposedBlurFromSamples::Apply(cv::Mat& imgDst, const cv::Mat& imgLow)
 {
-    m_pRows->Bind(imgLow);
-    imgDst.create(m_pRows->Rows(), m_pRows->Cols(), imgLow.type());
-    for (int y = 0; y < m_pRows->Rows(); ++y) m_pRows->ComputeRow(y, imgDst.ptr<double>(y));
+    Bind(imgLow);
+    imgDst.create(Rows(), Cols(), imgLow.type());
+    for (int y = 0; y < Rows(); ++y) ComputeRow(y, imgDst.ptr<double>(y));
+}
+
+void CTransposedBlurFromSamples::Bind(const cv::Mat& imgLow) { m_pRows->Bind(imgLow); }
+int CTransposedBlurFromSamples::Rows() const { return m_pRows->Rows(); }
+int CTransposedBlurFromSamples::Cols() const { return m_pRows->Cols(); }
+
+void CTransposedBlurFromSamples::ComputeRow(int y, double* pOut)
+{
+    CV_Assert(y >= 0 && y < Rows());
+    m_pRows->ComputeRow(y, pOut);
 }
 
 }  // namespace NSysApply

@@ -37,6 +37,14 @@ public:
     // imgDst = B^T U imgLow.
     void Apply(cv::Mat& imgDst, const cv::Mat& imgLow);
 
+    // The same one row at a time: after Bind(imgLow), ComputeRow(y, pOut)
+    // writes row y of B^T U imgLow (Cols() pixels) for any y in 0..Rows()-1.
+    // imgLow must stay in place while rows are computed.
+    void Bind(const cv::Mat& imgLow);
+    int Rows() const;
+    int Cols() const;
+    void ComputeRow(int y, double* pOut);
+
 private:
     std::unique_ptr<CTransposedBlurRows> m_pRows;
 };

@@ -6,12 +6,19 @@
 
 #include <opencv2/core.hpp>
 
+#include <cstddef>
 #include <vector>
 
 namespace NSysApply {
 
 // The factor of the frame terms, computed once.
 inline double FrameTermFactor(double dDataTermScale, int iFrames) { return dDataTermScale / static_cast<double>(iFrames); }
+
+// pAcc[m] = dFactor * pValues[m] + pAcc[m] for m = 0..iCount-1.
+inline void AddScaledValues(double* pAcc, const double* pValues, std::size_t iCount, double dFactor)
+{
+    for (std::size_t m = 0; m < iCount; ++m) pAcc[m] = dFactor * pValues[m] + pAcc[m];
+}
 
 // imgAcc = imgAcc * dEta, element by element.
 void ScaleTerm(cv::Mat& imgAcc, double dEta);

@@ -1,6 +1,6 @@
 // mx2cv / cv2mx: layout, complex data, every refusal; the frame runner's
 // handling of failures inside the parallel region, and the in-order sum of
-// frame terms delivered out of order.
+// frame terms delivered out of order, plane by plane, shared among threads.
 #include "SysApplyTestUtil.h"
 
 #include "qmv_system_apply/FrameParallel.h"
@@ -150,9 +150,21 @@ struct CTermCase {
 
     void Fill(CFrameTerm& term, int k) const
     {
-        vecTerms[k].copyTo(term.imgTerm);
+        vecTerms[k].copyTo(term.imgPlanes);
         term.bWarped = k != 2;
         if (term.bWarped) term.offsets.ResolveColumnMajor(vecViews[k]);
+    }
+
+    // The rows of a plane of a term: the term holds them as they are.
+    static void Rows(const CFrameTerm& term, int, int c, int, const CRowSink& sink)
+    {
+        for (int y = 0; y < W; ++y) sink(y, term.imgPlanes.ptr<double>(c * W + y));
+    }
+
+    CFrameTermSum Sum(cv::Mat& imgAcc, CTermBudget budget, int iPrerequisites = 0, CPlaneRows fnRows = Rows) const
+    {
+        return CFrameTermSum(imgAcc, P, 0.37, N, budget, CTermShape{P * W, H, static_cast<std::size_t>(H * W)}, fnRows,
+                             iPrerequisites);
     }
 };
 
@@ -162,23 +174,23 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     const CTermCase tc(rng);
     for (const std::vector<int>& vecOrder : {std::vector<int>{3, 2, 1, 0}, std::vector<int>{1, 0, 3, 2}}) {
         cv::Mat imgAcc = tc.imgStart.clone();
-        CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, tc.N}, tc.H * tc.W);
+        CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{1, tc.N});
         std::vector<CFrameTerm> vecTerms(tc.N);
         for (int k = 0; k < tc.N; ++k) {
             vecTerms[k] = sum.TakeTerm(k);
             tc.Fill(vecTerms[k], k);
         }
-        for (int k : vecOrder) sum.Deliver(k, std::move(vecTerms[k]));
+        for (int k : vecOrder) sum.Deliver(k, std::move(vecTerms[k]), 0);
         EXPECT_EQ(sum.FramesAdded(), tc.N);
         EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
     }
 
     cv::Mat imgAcc = tc.imgStart.clone();  // delivered from parallel frames
-    CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{2, 2}, tc.H * tc.W);
-    RunFramesInParallel(tc.N, [&](int k, int) {
+    CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{2, 2});
+    RunFramesInParallel(tc.N, [&](int k, int iThread) {
         CFrameTerm term = sum.TakeTerm(k);
         tc.Fill(term, k);
-        sum.Deliver(k, std::move(term));
+        sum.Deliver(k, std::move(term), iThread);
     });
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
@@ -191,35 +203,35 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
     cv::RNG rng(32);
     const CTermCase tc(rng);
     cv::Mat imgAcc = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
-    CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, tc.N}, tc.H * tc.W, 2);
+    CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{1, tc.N}, 2);
     std::vector<CFrameTerm> vecTerms(tc.N);
     for (int k = 0; k < tc.N; ++k) {
         vecTerms[k] = sum.TakeTerm(k);
         tc.Fill(vecTerms[k], k);
     }
-    for (int k : {0, 1, 3}) sum.Deliver(k, std::move(vecTerms[k]));
+    for (int k : {0, 1, 3}) sum.Deliver(k, std::move(vecTerms[k]), 0);
     tc.imgStart.rowRange(0, 3).copyTo(imgAcc.rowRange(0, 3));
-    sum.PrerequisiteDone();
+    sum.PrerequisiteDone(0);
     EXPECT_EQ(sum.FramesAdded(), 0);
     tc.imgStart.rowRange(3, imgAcc.rows).copyTo(imgAcc.rowRange(3, imgAcc.rows));
-    sum.PrerequisiteDone();
+    sum.PrerequisiteDone(0);
     EXPECT_EQ(sum.FramesAdded(), 2);
-    sum.Deliver(2, std::move(vecTerms[2]));
+    sum.Deliver(2, std::move(vecTerms[2]), 0);
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
 
     const int iBands = imgAcc.rows;  // the initial value formed row by row by parallel tasks
     cv::Mat imgParallel = cv::Mat::zeros(tc.imgStart.size(), CV_64FC1);
-    CFrameTermSum parallelSum(imgParallel, 0.37, tc.N, CTermBudget{2, 2}, tc.H * tc.W, iBands);
-    RunTasksInParallel(iBands + tc.N, 2, [&](int iTask, int) {
+    CFrameTermSum parallelSum = tc.Sum(imgParallel, CTermBudget{2, 2}, iBands);
+    RunTasksInParallel(iBands + tc.N, 2, [&](int iTask, int iThread) {
         if (iTask < iBands) {
             tc.imgStart.row(iTask).copyTo(imgParallel.row(iTask));
-            parallelSum.PrerequisiteDone();
+            parallelSum.PrerequisiteDone(iThread);
             return;
         }
         CFrameTerm frameTerm = parallelSum.TakeTerm(iTask - iBands);
         tc.Fill(frameTerm, iTask - iBands);
-        parallelSum.Deliver(iTask - iBands, std::move(frameTerm));
+        parallelSum.Deliver(iTask - iBands, std::move(frameTerm), iThread);
     });
     EXPECT_EQ(parallelSum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgParallel, tc.imgExpected));
@@ -234,14 +246,14 @@ TEST(FrameTermSum, TermsGoInFrameOrderAndWithinTheBudget)
     cv::RNG rng(33);
     const CTermCase tc(rng);
     cv::Mat imgAcc = tc.imgStart.clone();
-    CFrameTermSum sum(imgAcc, 0.37, tc.N, CTermBudget{1, 2}, tc.H * tc.W);
+    CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{1, 2});
     std::atomic<int> iTaken{0};
     std::thread ahead([&] {
         for (int k = 1; k < tc.N; ++k) {
             CFrameTerm term = sum.TakeTerm(k);
             ++iTaken;
             tc.Fill(term, k);
-            sum.Deliver(k, std::move(term));
+            sum.Deliver(k, std::move(term), 1);
         }
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -252,19 +264,63 @@ TEST(FrameTermSum, TermsGoInFrameOrderAndWithinTheBudget)
     EXPECT_EQ(iTaken.load(), 1);  // frame 2 waits: the terms of frames 0 and 1 are all there may be
     EXPECT_EQ(sum.FramesAdded(), 0);
     tc.Fill(termDue, 0);
-    sum.Deliver(0, std::move(termDue));
+    sum.Deliver(0, std::move(termDue), 0);
     ahead.join();
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_EQ(sum.TermsMade(), 2);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
 
     cv::Mat imgFailed = tc.imgStart.clone();
-    CFrameTermSum failedSum(imgFailed, 0.37, tc.N, CTermBudget{1, 1}, tc.H * tc.W);
+    CFrameTermSum failedSum = tc.Sum(imgFailed, CTermBudget{1, 1});
     CFrameTerm termLost = failedSum.TakeTerm(0);  // frame 0, whose computation fails
     std::thread waiting([&] { CFrameTerm term = failedSum.TakeTerm(1); });
     failedSum.Abandon();
     waiting.join();
     EXPECT_EQ(failedSum.TermsMade(), 2);
+    EXPECT_EQ(failedSum.FramesAdded(), 0);
+}
+
+// Each plane has its own order, so a thread that has run out of frames adds
+// planes of the last frame while the delivering thread adds another; a helper
+// waits for planes to fall due and leaves once all are in, or once the sum is
+// abandoned.
+TEST(FrameTermSum, IdleThreadsShareTheAddingOfAFrame)
+{
+    cv::RNG rng(34);
+    const CTermCase tc(rng);
+    cv::Mat imgAcc = tc.imgStart.clone();
+    std::atomic<int> iLastFramePlanes{0};
+    std::atomic<bool> bShared{false};
+    const auto fnRows = [&](const CFrameTerm& term, int k, int c, int iThread, const CRowSink& sink) {
+        if (k == tc.N - 1 && ++iLastFramePlanes == 1) {
+            // The first plane of the last frame waits for another to start
+            // (for ten seconds at most, so a fault fails rather than hangs).
+            const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (iLastFramePlanes.load() < 2 && std::chrono::steady_clock::now() < tEnd) std::this_thread::yield();
+            bShared = iLastFramePlanes.load() >= 2;
+        }
+        CTermCase::Rows(term, k, c, iThread, sink);
+    };
+    CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{tc.N, tc.N}, 0, fnRows);
+    std::vector<CFrameTerm> vecTerms(tc.N);
+    for (int k = 0; k < tc.N; ++k) {
+        vecTerms[k] = sum.TakeTerm(k);
+        tc.Fill(vecTerms[k], k);
+    }
+    for (int k = 0; k + 1 < tc.N; ++k) sum.Deliver(k, std::move(vecTerms[k]), 0);
+    std::thread helper([&] { sum.HelpAdding(1); });
+    sum.Deliver(tc.N - 1, std::move(vecTerms[tc.N - 1]), 0);
+    helper.join();
+    EXPECT_TRUE(bShared.load());
+    EXPECT_EQ(sum.FramesAdded(), tc.N);
+    EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
+
+    cv::Mat imgFailed = tc.imgStart.clone();
+    CFrameTermSum failedSum = tc.Sum(imgFailed, CTermBudget{1, tc.N});
+    std::thread waiting([&] { failedSum.HelpAdding(1); });  // frame 0 never comes
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    failedSum.Abandon();
+    waiting.join();
     EXPECT_EQ(failedSum.FramesAdded(), 0);
 }
 

@@ -24,7 +24,7 @@ TEST(FramePlanes, EveryPlaneOnceAndIdleThreadsHelpWithTheFramesUnderWay)
     std::atomic<int> aiComputed[N][P] = {};
     std::atomic<bool> bHelped{false};
     const auto fnPlane = [&](int k, CFrameTerm& term, int c) {
-        EXPECT_EQ(term.imgTerm.rows, k + 1);  // the frame's own term
+        EXPECT_EQ(term.imgPlanes.rows, k + 1);  // the frame's own term
         EXPECT_EQ(aiDelivered[k].load(), 0);
         // The last frame's first plane waits for another thread to take a
         // plane of the same frame, which only an idle thread can do (for ten
@@ -38,14 +38,14 @@ TEST(FramePlanes, EveryPlaneOnceAndIdleThreadsHelpWithTheFramesUnderWay)
     };
     const auto fnDeliver = [&](int k, CFrameTerm&& term) {
         for (int c = 0; c < P; ++c) EXPECT_EQ(aiComputed[k][c].load(), 1) << k << " " << c;
-        EXPECT_EQ(term.imgTerm.rows, k + 1);
+        EXPECT_EQ(term.imgPlanes.rows, k + 1);
         ++aiDelivered[k];
     };
     RunTasksInParallel(
         N, 2,
         [&](int k, int) {
             CFrameTerm term;
-            term.imgTerm.create(k + 1, 1, CV_64FC1);
+            term.imgPlanes.create(k + 1, 1, CV_64FC1);
             planes.Open(k, std::move(term));
             planes.Work(k, fnPlane, fnDeliver);
         },
