@@ -309,6 +309,7 @@ TEST(FrameTermSum, IdleThreadsShareTheAddingOfAFrame)
     }
     for (int k = 0; k + 1 < tc.N; ++k) sum.Deliver(k, std::move(vecTerms[k]), 0);
     std::thread helper([&] { sum.HelpAdding(1); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the helper is waiting by now
     sum.Deliver(tc.N - 1, std::move(vecTerms[tc.N - 1]), 0);
     helper.join();
     EXPECT_TRUE(bShared.load());
@@ -322,6 +323,45 @@ TEST(FrameTermSum, IdleThreadsShareTheAddingOfAFrame)
     failedSum.Abandon();
     waiting.join();
     EXPECT_EQ(failedSum.FramesAdded(), 0);
+}
+
+// A plane whose adding fails is never finished: the loop abandons the sum
+// (as the module's frame loop does), and no thread is left waiting for a
+// term or for a plane to add; the failure comes out of the parallel region.
+TEST(FrameTermSum, AFailedAddLeavesNoThreadWaiting)
+{
+    cv::RNG rng(35);
+    const CTermCase tc(rng);
+    cv::Mat imgAcc = tc.imgStart.clone();
+    const auto fnRows = [&](const CFrameTerm& term, int k, int c, int iThread, const CRowSink& sink) {
+        if (k == 1 && c == 1) throw std::runtime_error("add failed");
+        CTermCase::Rows(term, k, c, iThread, sink);
+    };
+    CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{1, 2}, 0, fnRows);
+    const auto fnAbandoning = [&](const auto& fn) {
+        try {
+            fn();
+        } catch (...) {
+            sum.Abandon();
+            throw;
+        }
+    };
+    try {
+        RunTasksInParallel(
+            tc.N, 2,
+            [&](int k, int iThread) {
+                fnAbandoning([&] {
+                    CFrameTerm term = sum.TakeTerm(k);
+                    tc.Fill(term, k);
+                    sum.Deliver(k, std::move(term), iThread);
+                });
+            },
+            [&](int iThread) { fnAbandoning([&] { sum.HelpAdding(iThread); }); });
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "add failed");
+    }
+    EXPECT_EQ(sum.FramesAdded(), 1);
 }
 
 }  // namespace
