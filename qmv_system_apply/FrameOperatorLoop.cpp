@@ -153,9 +153,7 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
         planes.Abandon();
     };
     const auto fnPlane = [&](int k, CFrameTerm& term, int c) { ComputeFramePlane(args, vecKernels[k], k, c, term); };
-    const auto fnDeliverOn = [&](int iThread) {
-        return [&sum, iThread](int k, CFrameTerm&& term) { sum.Deliver(k, std::move(term), iThread); };
-    };
+    const auto fnPlaneReadyOn = [&](int iThread) { return [&sum, iThread](int k, int c) { sum.PlaneReady(k, c, iThread); }; };
     const auto fnTask = [&](int iTask, int iThread) {
         try {
             if (iTask < iBands) {
@@ -168,8 +166,8 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
             const int k = iTask - iBands;
             CFrameTerm term = sum.TakeTerm(k);
             SetUpFrame(args, k, term, warnings[k]);
-            planes.Open(k, std::move(term));
-            planes.Work(k, fnPlane, fnDeliverOn(iThread));
+            planes.Open(k, sum.Start(k, std::move(term)));
+            planes.Work(k, fnPlane, fnPlaneReadyOn(iThread));
         } catch (...) {
             fnAbandon();
             throw;
@@ -177,7 +175,7 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
     };
     const auto fnIdle = [&](int iThread) {
         try {
-            planes.Help(fnPlane, fnDeliverOn(iThread));
+            planes.Help(fnPlane, fnPlaneReadyOn(iThread));
             sum.HelpAdding(iThread);
         } catch (...) {
             fnAbandon();

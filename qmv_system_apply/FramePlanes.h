@@ -3,7 +3,7 @@
 // out of tasks takes the planes still untaken of any frame under way. So the
 // threads of a call run out of work within about a plane of each other
 // instead of a frame, without splitting frames while there is other work.
-// Whoever finishes a frame's last plane delivers its term. Each plane is
+// Each plane is reported done as soon as it is computed. Each plane is
 // computed the same way whichever thread takes it, so the bits do not depend
 // on the schedule.
 #ifndef QMV_SYSAPPLY_FRAME_PLANES_H
@@ -14,7 +14,6 @@
 #include <atomic>
 #include <memory>
 #include <thread>
-#include <utility>
 
 namespace NSysApply {
 
@@ -23,25 +22,24 @@ public:
     CFramePlanes(int iFrames, int iPlanes) : m_iFrames(iFrames), m_iPlanes(iPlanes), m_pFrames(new CFrameState[iFrames]) {}
 
     // Frame k is set up (term taken, map resolved): its planes may be taken.
-    void Open(int k, CFrameTerm&& term)
+    // The term stays where it is, and must until every plane is done.
+    void Open(int k, CFrameTerm& term)
     {
         CFrameState& frame = m_pFrames[k];
-        frame.term = std::move(term);
-        frame.iLeft.store(m_iPlanes, std::memory_order_relaxed);
+        frame.pTerm = &term;
         frame.bOpen.store(true, std::memory_order_release);
     }
 
     // Takes planes of open frame k while any are untaken: fnPlane(k, term, c)
-    // computes plane c; fnDeliver(k, term) receives the term from the call
-    // that finished the last plane.
-    template <class TPlane, class TDeliver>
-    void Work(int k, const TPlane& fnPlane, const TDeliver& fnDeliver)
+    // computes plane c, then fnDone(k, c) reports it.
+    template <class TPlane, class TDone>
+    void Work(int k, const TPlane& fnPlane, const TDone& fnDone)
     {
         CFrameState& frame = m_pFrames[k];
         for (int c = frame.iTaken.fetch_add(1, std::memory_order_relaxed); c < m_iPlanes;
              c = frame.iTaken.fetch_add(1, std::memory_order_relaxed)) {
-            fnPlane(k, frame.term, c);
-            if (frame.iLeft.fetch_sub(1, std::memory_order_acq_rel) == 1) fnDeliver(k, std::move(frame.term));
+            fnPlane(k, *frame.pTerm, c);
+            fnDone(k, c);
         }
     }
 
@@ -49,8 +47,8 @@ public:
     // the work is abandoned): takes planes of any open frame until every
     // frame is open and all its planes are taken, waiting for frames still
     // being set up.
-    template <class TPlane, class TDeliver>
-    void Help(const TPlane& fnPlane, const TDeliver& fnDeliver)
+    template <class TPlane, class TDone>
+    void Help(const TPlane& fnPlane, const TDone& fnDone)
     {
         while (!m_bAbandoned.load(std::memory_order_acquire)) {
             bool bWorked = false, bSettingUp = false;
@@ -59,7 +57,7 @@ public:
                 if (!frame.bOpen.load(std::memory_order_acquire)) {
                     bSettingUp = true;
                 } else if (frame.iTaken.load(std::memory_order_relaxed) < m_iPlanes) {
-                    Work(k, fnPlane, fnDeliver);
+                    Work(k, fnPlane, fnDone);
                     bWorked = true;
                 }
             }
@@ -75,8 +73,7 @@ private:
     struct CFrameState {
         std::atomic<bool> bOpen{false};
         std::atomic<int> iTaken{0};  // planes taken (counts past the last)
-        std::atomic<int> iLeft{0};   // planes not finished
-        CFrameTerm term;
+        CFrameTerm* pTerm = nullptr;
     };
 
     const int m_iFrames, m_iPlanes;

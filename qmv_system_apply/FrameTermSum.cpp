@@ -15,7 +15,8 @@ namespace NSysApply {
 CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, int iPlanes, double dFactor, int iFrames, CTermBudget terms, CTermShape shape,
                              CPlaneRows fnRows, int iPrerequisites)
     : m_imgAcc(imgAcc), m_iPlanes(iPlanes), m_dFactor(dFactor), m_shape(shape), m_fnRows(std::move(fnRows)),
-      m_vecReady(iFrames), m_vecDelivered(iFrames, 0), m_vecPlanesAdded(iFrames, 0), m_vecNext(iPlanes, 0),
+      m_vecStarted(iFrames), m_vecPlaneReady(static_cast<std::size_t>(iFrames) * iPlanes, 0), m_vecPlanesAdded(iFrames, 0),
+      m_vecNext(iPlanes, 0),
       m_vecAdding(iPlanes, 0), m_iMostTerms(terms.iMost), m_iPrerequisites(iPrerequisites)
 {
     CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous() && iPlanes > 0 && imgAcc.rows % iPlanes == 0);
@@ -74,12 +75,18 @@ CFrameTerm CFrameTermSum::NewTerm() const
     return term;
 }
 
-void CFrameTermSum::Deliver(int iFrame, CFrameTerm&& term, int iThread)
+CFrameTerm& CFrameTermSum::Start(int iFrame, CFrameTerm&& term)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_vecStarted[iFrame] = std::move(term);
+    return m_vecStarted[iFrame];
+}
+
+void CFrameTermSum::PlaneReady(int iFrame, int iPlane, int iThread)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    m_vecReady[iFrame] = std::move(term);
-    m_vecDelivered[iFrame] = 1;
-    m_cvChange.notify_all();  // helpers may take its planes
+    m_vecPlaneReady[static_cast<std::size_t>(iFrame) * m_iPlanes + iPlane] = 1;
+    m_cvChange.notify_all();  // helpers may add it
     AddDuePlanes(lock, iThread);
 }
 
@@ -94,7 +101,7 @@ void CFrameTermSum::PrerequisiteDone(int iThread)
 void CFrameTermSum::HelpAdding(int iThread)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    const int iFrames = static_cast<int>(m_vecDelivered.size());
+    const int iFrames = static_cast<int>(m_vecStarted.size());
     for (;;) {
         AddDuePlanes(lock, iThread);
         if (m_bAbandoned || m_iFramesAdded == iFrames) return;
@@ -105,11 +112,11 @@ void CFrameTermSum::HelpAdding(int iThread)
 int CFrameTermSum::DuePlane() const
 {
     if (m_bAbandoned || m_iPrerequisites > 0) return -1;
-    const int iFrames = static_cast<int>(m_vecDelivered.size());
+    const int iFrames = static_cast<int>(m_vecStarted.size());
     int iDue = -1;
     for (int c = 0; c < m_iPlanes; ++c) {
         const int k = m_vecNext[c];
-        if (m_vecAdding[c] || k >= iFrames || !m_vecDelivered[k]) continue;
+        if (m_vecAdding[c] || k >= iFrames || !m_vecPlaneReady[static_cast<std::size_t>(k) * m_iPlanes + c]) continue;
         if (iDue < 0 || k < m_vecNext[iDue]) iDue = c;
     }
     return iDue;
@@ -121,14 +128,15 @@ void CFrameTermSum::AddDuePlanes(std::unique_lock<std::mutex>& lock, int iThread
         const int k = m_vecNext[c];
         m_vecAdding[c] = 1;
         lock.unlock();
-        // The term stays in place until all its planes are in; on failure the
-        // caller abandons the sum, so the plane stays claimed.
-        AddPlane(m_vecReady[k], k, c, iThread);
+        // The term stays in place until all its planes are in, while other
+        // planes of it may still be computed; on failure the caller abandons
+        // the sum, so the plane stays claimed.
+        AddPlane(m_vecStarted[k], k, c, iThread);
         lock.lock();
         m_vecAdding[c] = 0;
         ++m_vecNext[c];
         if (++m_vecPlanesAdded[k] == m_iPlanes) {
-            m_vecFree.push_back(std::move(m_vecReady[k]));
+            m_vecFree.push_back(std::move(m_vecStarted[k]));
             ++m_iFramesAdded;
         }
         m_cvChange.notify_all();

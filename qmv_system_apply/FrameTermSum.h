@@ -1,11 +1,12 @@
 // Adds the frame terms to the accumulator in frame order while the frames are
 // computed in parallel. Each plane has an order of its own: plane c of frame k
-// is added once plane c of frame k - 1 is in, so different planes of one
-// frame, or of neighbouring frames, are added by different threads at once.
-// Whichever thread makes a plane due (by delivering its frame, finishing the
-// plane before it, or completing the accumulator's initial value) adds it and
-// any plane that falls due meanwhile; threads that have run out of frames
-// help with the adding. Threads wait for one another only in two cases: a
+// is added once it is computed and plane c of frame k - 1 is in, so different
+// planes of one frame, or of neighbouring frames, are added by different
+// threads at once, and a plane is added while the others of its frame are
+// still being computed. Whichever thread makes a plane due (by computing it,
+// adding the plane before it, or completing the accumulator's initial value)
+// adds it and any plane that falls due meanwhile; threads that have run out
+// of frames help with the adding. Threads wait for one another only in two cases: a
 // frame takes its term after the frame before it has taken its own, and a
 // thread that runs too far ahead of the frame due (the other threads held up
 // by the machine, say) waits for a term to be freed rather than allocating
@@ -91,9 +92,14 @@ public:
     // Terms allocated so far.
     int TermsMade() const;
 
-    // Hands over frame k's term on thread iThread, which adds the planes that
-    // fall due.
-    void Deliver(int iFrame, CFrameTerm&& term, int iThread);
+    // Frame k's term, set up, before its planes are computed: the sum keeps
+    // it, in place, until every plane is added; its planes are computed into
+    // the term returned.
+    CFrameTerm& Start(int iFrame, CFrameTerm&& term);
+
+    // Plane c of frame k's term is computed (on thread iThread, which adds
+    // the planes that fall due).
+    void PlaneReady(int iFrame, int iPlane, int iThread);
 
     // One part of imgAcc's initial value is complete (on thread iThread).
     void PrerequisiteDone(int iThread);
@@ -121,8 +127,8 @@ private:
     const CTermShape m_shape;
     const CPlaneRows m_fnRows;
     mutable std::mutex m_mutex;
-    std::vector<CFrameTerm> m_vecReady;   // delivered, not yet added in every plane
-    std::vector<char> m_vecDelivered;
+    std::vector<CFrameTerm> m_vecStarted;  // started, not yet added in every plane
+    std::vector<char> m_vecPlaneReady;     // frame k, plane c at k * planes + c
     std::vector<int> m_vecPlanesAdded;    // per frame
     std::vector<int> m_vecNext;           // per plane: the frame due next
     std::vector<char> m_vecAdding;        // per plane: some thread is adding it

@@ -168,6 +168,13 @@ struct CTermCase {
     }
 };
 
+// Hands frame k's term over whole, as if all its planes were computed at once.
+void Deliver(CFrameTermSum& sum, int k, CFrameTerm&& term, int iThread)
+{
+    sum.Start(k, std::move(term));
+    for (int c = 0; c < CTermCase::P; ++c) sum.PlaneReady(k, c, iThread);
+}
+
 TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
 {
     cv::RNG rng(31);
@@ -180,7 +187,7 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
             vecTerms[k] = sum.TakeTerm(k);
             tc.Fill(vecTerms[k], k);
         }
-        for (int k : vecOrder) sum.Deliver(k, std::move(vecTerms[k]), 0);
+        for (int k : vecOrder) Deliver(sum, k, std::move(vecTerms[k]), 0);
         EXPECT_EQ(sum.FramesAdded(), tc.N);
         EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
     }
@@ -190,7 +197,7 @@ TEST(FrameTermSum, AddsInFrameOrderWhateverTheDeliveryOrder)
     RunFramesInParallel(tc.N, [&](int k, int iThread) {
         CFrameTerm term = sum.TakeTerm(k);
         tc.Fill(term, k);
-        sum.Deliver(k, std::move(term), iThread);
+        Deliver(sum, k, std::move(term), iThread);
     });
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
@@ -209,14 +216,14 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
         vecTerms[k] = sum.TakeTerm(k);
         tc.Fill(vecTerms[k], k);
     }
-    for (int k : {0, 1, 3}) sum.Deliver(k, std::move(vecTerms[k]), 0);
+    for (int k : {0, 1, 3}) Deliver(sum, k, std::move(vecTerms[k]), 0);
     tc.imgStart.rowRange(0, 3).copyTo(imgAcc.rowRange(0, 3));
     sum.PrerequisiteDone(0);
     EXPECT_EQ(sum.FramesAdded(), 0);
     tc.imgStart.rowRange(3, imgAcc.rows).copyTo(imgAcc.rowRange(3, imgAcc.rows));
     sum.PrerequisiteDone(0);
     EXPECT_EQ(sum.FramesAdded(), 2);
-    sum.Deliver(2, std::move(vecTerms[2]), 0);
+    Deliver(sum, 2, std::move(vecTerms[2]), 0);
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
 
@@ -231,7 +238,7 @@ TEST(FrameTermSum, WaitsForItsPrerequisites)
         }
         CFrameTerm frameTerm = parallelSum.TakeTerm(iTask - iBands);
         tc.Fill(frameTerm, iTask - iBands);
-        parallelSum.Deliver(iTask - iBands, std::move(frameTerm), iThread);
+        Deliver(parallelSum, iTask - iBands, std::move(frameTerm), iThread);
     });
     EXPECT_EQ(parallelSum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgParallel, tc.imgExpected));
@@ -253,7 +260,7 @@ TEST(FrameTermSum, TermsGoInFrameOrderAndWithinTheBudget)
             CFrameTerm term = sum.TakeTerm(k);
             ++iTaken;
             tc.Fill(term, k);
-            sum.Deliver(k, std::move(term), 1);
+            Deliver(sum, k, std::move(term), 1);
         }
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -264,7 +271,7 @@ TEST(FrameTermSum, TermsGoInFrameOrderAndWithinTheBudget)
     EXPECT_EQ(iTaken.load(), 1);  // frame 2 waits: the terms of frames 0 and 1 are all there may be
     EXPECT_EQ(sum.FramesAdded(), 0);
     tc.Fill(termDue, 0);
-    sum.Deliver(0, std::move(termDue), 0);
+    Deliver(sum, 0, std::move(termDue), 0);
     ahead.join();
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_EQ(sum.TermsMade(), 2);
@@ -281,40 +288,59 @@ TEST(FrameTermSum, TermsGoInFrameOrderAndWithinTheBudget)
 }
 
 // Each plane has its own order, so a thread that has run out of frames adds
-// planes of the last frame while the delivering thread adds another; a helper
-// waits for planes to fall due and leaves once all are in, or once the sum is
-// abandoned.
+// one plane while another thread adds another; a helper waits for planes to
+// fall due (here: all planes of frame 0 at once, when the accumulator's
+// initial value is complete) and leaves once all are in, or once the sum is
+// abandoned. A plane is added as soon as it is computed, while the other
+// planes of its frame are not.
 TEST(FrameTermSum, IdleThreadsShareTheAddingOfAFrame)
 {
     cv::RNG rng(34);
     const CTermCase tc(rng);
     cv::Mat imgAcc = tc.imgStart.clone();
-    std::atomic<int> iLastFramePlanes{0};
-    std::atomic<bool> bShared{false};
+    std::atomic<int> iAdds{0};
+    std::atomic<bool> bShared{false}, bHelperAdded{false};
     const auto fnRows = [&](const CFrameTerm& term, int k, int c, int iThread, const CRowSink& sink) {
-        if (k == tc.N - 1 && ++iLastFramePlanes == 1) {
-            // The first plane of the last frame waits for another to start
-            // (for ten seconds at most, so a fault fails rather than hangs).
+        if (iThread == 1) bHelperAdded = true;
+        if (++iAdds == 1) {
+            // The first plane added waits for another to start (for ten
+            // seconds at most, so a fault fails rather than hangs).
             const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (iLastFramePlanes.load() < 2 && std::chrono::steady_clock::now() < tEnd) std::this_thread::yield();
-            bShared = iLastFramePlanes.load() >= 2;
+            while (iAdds.load() < 2 && std::chrono::steady_clock::now() < tEnd) std::this_thread::yield();
+            bShared = iAdds.load() >= 2;
         }
         CTermCase::Rows(term, k, c, iThread, sink);
     };
-    CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{tc.N, tc.N}, 0, fnRows);
-    std::vector<CFrameTerm> vecTerms(tc.N);
+    CFrameTermSum sum = tc.Sum(imgAcc, CTermBudget{tc.N, tc.N}, 1, fnRows);
     for (int k = 0; k < tc.N; ++k) {
-        vecTerms[k] = sum.TakeTerm(k);
-        tc.Fill(vecTerms[k], k);
+        CFrameTerm term = sum.TakeTerm(k);
+        tc.Fill(term, k);
+        Deliver(sum, k, std::move(term), 0);
     }
-    for (int k = 0; k + 1 < tc.N; ++k) sum.Deliver(k, std::move(vecTerms[k]), 0);
+    EXPECT_EQ(iAdds.load(), 0);
     std::thread helper([&] { sum.HelpAdding(1); });
     std::this_thread::sleep_for(std::chrono::milliseconds(20));  // the helper is waiting by now
-    sum.Deliver(tc.N - 1, std::move(vecTerms[tc.N - 1]), 0);
+    sum.PrerequisiteDone(0);
     helper.join();
     EXPECT_TRUE(bShared.load());
+    EXPECT_TRUE(bHelperAdded.load());
     EXPECT_EQ(sum.FramesAdded(), tc.N);
     EXPECT_TRUE(BitIdentical(imgAcc, tc.imgExpected));
+
+    cv::Mat imgEarly = tc.imgStart.clone();
+    CFrameTermSum earlySum = tc.Sum(imgEarly, CTermBudget{tc.N, tc.N});
+    for (int k = 0; k < tc.N; ++k) {
+        CFrameTerm& term = earlySum.Start(k, earlySum.TakeTerm(k));
+        tc.Fill(term, k);
+        earlySum.PlaneReady(k, 1, 0);  // plane 1 goes in at once, frame by frame
+    }
+    EXPECT_EQ(earlySum.FramesAdded(), 0);
+    const int W = CTermCase::W;
+    EXPECT_TRUE(BitIdentical(imgEarly.rowRange(W, 2 * W), tc.imgExpected.rowRange(W, 2 * W)));
+    EXPECT_TRUE(BitIdentical(imgEarly.rowRange(0, W), tc.imgStart.rowRange(0, W)));
+    for (int k = 0; k < tc.N; ++k) earlySum.PlaneReady(k, 0, 0);
+    EXPECT_EQ(earlySum.FramesAdded(), tc.N);
+    EXPECT_TRUE(BitIdentical(imgEarly, tc.imgExpected));
 
     cv::Mat imgFailed = tc.imgStart.clone();
     CFrameTermSum failedSum = tc.Sum(imgFailed, CTermBudget{1, tc.N});
@@ -353,7 +379,7 @@ TEST(FrameTermSum, AFailedAddLeavesNoThreadWaiting)
                 fnAbandoning([&] {
                     CFrameTerm term = sum.TakeTerm(k);
                     tc.Fill(term, k);
-                    sum.Deliver(k, std::move(term), iThread);
+                    Deliver(sum, k, std::move(term), iThread);
                 });
             },
             [&](int iThread) { fnAbandoning([&] { sum.HelpAdding(iThread); }); });
