@@ -1,10 +1,10 @@
 // Frame loops. Iteration k writes only frame k's warnings and the scratch of
 // the thread running it (the straightforward loop: frame k's buffers); each
 // frame's term is computed by a fixed sequence of operations and reaches the
-// result in frame order, plane by plane in the module's loop (through
-// CFrameTermSum, the only shared state), whatever the thread count. The module's loop works plane by
-// plane on transposed planes (PlaneImages.h); the straightforward one on
-// interleaved matrices.
+// result in frame order (plane by plane in the module's loop, through
+// CFrameTermSum, the only shared state), whatever the thread count. The
+// module's loop works plane by plane on transposed planes (PlaneImages.h);
+// the straightforward one on interleaved matrices.
 #include "FrameOperatorLoop.h"
 
 #include "ForwardOperators.h"

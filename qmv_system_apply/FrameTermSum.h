@@ -6,11 +6,12 @@
 // still being computed. Whichever thread makes a plane due (by computing it,
 // adding the plane before it, or completing the accumulator's initial value)
 // adds it and any plane that falls due meanwhile; threads that have run out
-// of frames help with the adding. Threads wait for one another only in two cases: a
-// frame takes its term after the frame before it has taken its own, and a
-// thread that runs too far ahead of the frame due (the other threads held up
-// by the machine, say) waits for a term to be freed rather than allocating
-// more, so the memory a call takes stays bounded whatever the schedule.
+// of frames help with the adding. Threads wait for one another only in two
+// cases: a frame takes its term after the frame before it has taken its own,
+// and a thread that runs too far ahead of the frame due (the other threads
+// held up by the machine, say) waits for a term to be freed rather than
+// allocating more, so the memory a call takes stays bounded whatever the
+// schedule.
 //
 // A term holds what is needed to form the rows of B_k^T U (W_k .* D B_k M_k x)
 // before the transposed warp, and the frame's resolved map. The caller forms
@@ -118,7 +119,8 @@ private:
     int DuePlane() const;
     // With the lock held: adds the planes due, one at a time, until none is.
     void AddDuePlanes(std::unique_lock<std::mutex>& lock, int iThread);
-    // imgAcc plane c += dFactor * (the rows of plane c of the term, scattered when warped).
+    // imgAcc plane c += dFactor * (the rows of plane c of the term, scattered
+    // when warped).
     void AddPlane(const CFrameTerm& term, int iFrame, int iPlane, int iThread);
 
     cv::Mat& m_imgAcc;
@@ -129,11 +131,12 @@ private:
     mutable std::mutex m_mutex;
     std::vector<CFrameTerm> m_vecStarted;  // started, not yet added in every plane
     std::vector<char> m_vecPlaneReady;     // frame k, plane c at k * planes + c
-    std::vector<int> m_vecPlanesAdded;    // per frame
-    std::vector<int> m_vecNext;           // per plane: the frame due next
-    std::vector<char> m_vecAdding;        // per plane: some thread is adding it
-    std::vector<CFrameTerm> m_vecFree;    // added, ready for reuse
-    std::condition_variable m_cvChange;   // a term freed or taken, a plane due or added, or the sum abandoned
+    std::vector<int> m_vecPlanesAdded;     // per frame
+    std::vector<int> m_vecNext;            // per plane: the frame due next
+    std::vector<char> m_vecAdding;         // per plane: some thread is adding it
+    std::vector<CFrameTerm> m_vecFree;     // added, ready for reuse
+    // A term freed or taken, a plane due or added, or the sum abandoned.
+    std::condition_variable m_cvChange;
     int m_iTermsMade = 0;
     const int m_iMostTerms;
     int m_iTermsTaken = 0;                // frames 0.. this - 1 have their terms
