@@ -15,7 +15,7 @@ namespace NSysApply {
 CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, int iPlanes, double dFactor, int iFrames, CTermBudget terms, CTermShape shape,
                              CPlaneRows fnRows, int iPrerequisites)
     : m_imgAcc(imgAcc), m_iPlanes(iPlanes), m_dFactor(dFactor), m_shape(shape), m_fnRows(std::move(fnRows)),
-      m_vecStarted(iFrames), m_vecPlaneReady(static_cast<std::size_t>(iFrames) * iPlanes, 0), m_vecPlanesAdded(iFrames, 0),
+      m_vecStarted(iFrames), m_vecPlaneReady(static_cast<std::size_t>(iFrames) * iPlanes, 0),
       m_vecNext(iPlanes, 0), m_vecAdding(iPlanes, 0), m_iMostTerms(terms.iMost), m_iPrerequisites(iPrerequisites)
 {
     CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous() && iPlanes > 0 && imgAcc.rows % iPlanes == 0);
@@ -62,8 +62,10 @@ int CFrameTermSum::TermsMade() const
 int CFrameTermSum::FramesAdded() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return m_iFramesAdded;
+    return FramesAddedLocked();
 }
+
+int CFrameTermSum::FramesAddedLocked() const { return *std::min_element(m_vecNext.begin(), m_vecNext.end()); }
 
 CFrameTerm CFrameTermSum::NewTerm() const
 {
@@ -103,8 +105,8 @@ void CFrameTermSum::HelpAdding(int iThread)
     const int iFrames = static_cast<int>(m_vecStarted.size());
     for (;;) {
         AddDuePlanes(lock, iThread);
-        if (m_bAbandoned || m_iFramesAdded == iFrames) return;
-        m_cvChange.wait(lock, [&] { return m_bAbandoned || m_iFramesAdded == iFrames || DuePlane() >= 0; });
+        if (m_bAbandoned || FramesAddedLocked() == iFrames) return;
+        m_cvChange.wait(lock, [&] { return m_bAbandoned || FramesAddedLocked() == iFrames || DuePlane() >= 0; });
     }
 }
 
@@ -134,10 +136,9 @@ void CFrameTermSum::AddDuePlanes(std::unique_lock<std::mutex>& lock, int iThread
         lock.lock();
         m_vecAdding[c] = 0;
         ++m_vecNext[c];
-        if (++m_vecPlanesAdded[k] == m_iPlanes) {
-            m_vecFree.push_back(std::move(m_vecStarted[k]));
-            ++m_iFramesAdded;
-        }
+        // Each plane goes in frame order, so frame k is complete once no
+        // plane is left behind it.
+        if (FramesAddedLocked() == k + 1) m_vecFree.push_back(std::move(m_vecStarted[k]));
         m_cvChange.notify_all();
     }
 }

@@ -117,6 +117,8 @@ private:
     // With the lock held: a plane whose next frame can be added now (the one
     // furthest behind), or -1.
     int DuePlane() const;
+    // With the lock held: frames 0.. this - 1 have every plane added.
+    int FramesAddedLocked() const;
     // With the lock held: adds the planes due, one at a time, until none is.
     void AddDuePlanes(std::unique_lock<std::mutex>& lock, int iThread);
     // imgAcc plane c += dFactor * (the rows of plane c of the term, scattered
@@ -131,7 +133,6 @@ private:
     mutable std::mutex m_mutex;
     std::vector<CFrameTerm> m_vecStarted;  // started, not yet added in every plane
     std::vector<char> m_vecPlaneReady;     // frame k, plane c at k * planes + c
-    std::vector<int> m_vecPlanesAdded;     // per frame
     std::vector<int> m_vecNext;            // per plane: the frame due next
     std::vector<char> m_vecAdding;         // per plane: some thread is adding it
     std::vector<CFrameTerm> m_vecFree;     // added, ready for reuse
@@ -140,7 +141,6 @@ private:
     int m_iTermsMade = 0;
     const int m_iMostTerms;
     int m_iTermsTaken = 0;                // frames 0.. this - 1 have their terms
-    int m_iFramesAdded = 0;
     bool m_bAbandoned = false;
     int m_iPrerequisites;                 // parts of imgAcc still being formed
 };
