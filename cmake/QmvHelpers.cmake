@@ -10,6 +10,9 @@ target_compile_options(qmv_common INTERFACE -Wall -Wextra)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
   target_compile_options(qmv_common INTERFACE -fno-gnu-unique)
 endif()
+# One section per function and datum, so that a MEX link can drop what no
+# entry reaches (--gc-sections in qmv_add_mex).
+target_compile_options(qmv_common INTERFACE -ffunction-sections -fdata-sections)
 if(NOT QMV_SANITIZE STREQUAL "")
   set(_san -fsanitize=${QMV_SANITIZE} -fno-sanitize-recover=all -fno-omit-frame-pointer)
   target_compile_options(qmv_common INTERFACE ${_san} -g)
@@ -81,7 +84,12 @@ function(qmv_add_mex name)
     add_library(${name}_mex MODULE ${ARG_SOURCES})
     target_include_directories(${name}_mex PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${name}_mex PRIVATE ${_octave_libs} Octave::mex qmv_common ${ARG_LIBRARIES})
-    target_link_options(${name}_mex PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined)
+    # Only mexFunction is exported (see MexExports.map); code no entry
+    # reaches, such as functions only tests call, is dropped at the link.
+    set(_exports ${CMAKE_SOURCE_DIR}/cmake/MexExports.map)
+    target_link_options(${name}_mex PRIVATE -Wl,-Bsymbolic -Wl,--no-undefined
+                        -Wl,--version-script=${_exports} -Wl,--gc-sections)
+    set_property(TARGET ${name}_mex APPEND PROPERTY LINK_DEPENDS ${_exports})
     set_target_properties(${name}_mex PROPERTIES
       OUTPUT_NAME ${name} PREFIX "" SUFFIX ".mex"
       LIBRARY_OUTPUT_DIRECTORY ${QMV_MEX_OUTPUT_DIR})

@@ -4,6 +4,8 @@
 // range weights come from the H x W x 3 colour guide imgGuide.
 #include "mex.h"
 
+#include "mexglue/ModuleUnload.h"
+
 #include "SmoothStack.h"
 
 #include <climits>
@@ -67,6 +69,7 @@ SSmoothParams ReadParams(int nrhs, const mxArray* prhs[]) {
 }  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  NMexGlue::ReleaseAtUnload();
   CheckArguments(nlhs, nrhs, prhs);
 
   const mxArray* pmxStack = prhs[IN_STACK];

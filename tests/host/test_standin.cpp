@@ -92,3 +92,14 @@ TEST(StandInHost, StructsCellsAndSparseArrays) {
   EXPECT_EQ(mxGetNumberOfElements(sp.get()), 10000u);
   EXPECT_TRUE(mxIsEmpty(MakeDouble({0, 3}).get()));
 }
+
+// The unload hook a module registers runs once, at the next unload only.
+TEST(StandInHost, UnloadRunsTheRegisteredExitFunctionOnce) {
+  static int s_iRuns = 0;
+  s_iRuns = 0;
+  EXPECT_FALSE(NMexStandIn::UnloadModule());
+  mexAtExit([] { ++s_iRuns; });
+  EXPECT_TRUE(NMexStandIn::UnloadModule());
+  EXPECT_FALSE(NMexStandIn::UnloadModule());
+  EXPECT_EQ(s_iRuns, 1);
+}

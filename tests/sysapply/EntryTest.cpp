@@ -245,3 +245,22 @@ TEST(SysApplyEntry, PrintsIllegalVectorsOnTheCallingThreadInFrameOrder)
 }
 
 }  // namespace
+
+namespace {
+
+// Unloading gives back the scratch the module keeps between calls: a module
+// whose unload hook is missing would keep it until the process ends.
+TEST(SysApplyEntry, UnloadReleasesTheKeptScratchAndTheModuleWorksAfterwards)
+{
+    CCall call;
+    const CCallResult first = call.Run();
+    ASSERT_TRUE(first.bOk) << first.sError;
+    EXPECT_TRUE(UnloadModule());
+    EXPECT_FALSE(UnloadModule());  // the hook runs once per unload
+    const CCallResult again = CCall().Run();
+    ASSERT_TRUE(again.bOk) << again.sError;
+    EXPECT_EQ(Values(again.Output()), Values(first.Output()));
+    EXPECT_TRUE(UnloadModule());
+}
+
+}  // namespace
