@@ -227,3 +227,46 @@ TEST(DpxEntry, EmptyStacksAndImages) {
   EXPECT_EQ(ErrorOf(argsWide), "Error: CImage2D::Resize() failed, bad size!");
   EXPECT_EQ(LiveArrayCount(), nLive);  // the created result went with the error
 }
+
+// A p that is not a whole number computes as its truncation, and a positive
+// scale whose square underflows gives NaN everywhere: both are reported as
+// the other illegal parameters are, on the error stream.
+TEST(DpxEntry, FractionalFormsAndUnderflowingScalesAreReported) {
+  const std::string sIllegalP = "Error: CImgBilatFilter::SetContext() failed, p MUST BE 1 or 2!\n";
+  const std::string sIllegalScale = "Error: CImgBilatFilter::SetContext() failed, illegal seps/reps!\n";
+  auto Run = [](const SArgs& args, std::string& sErr) {
+    const CCallResult result = Call(args, 1, &sErr);
+    EXPECT_TRUE(result.bOk) << result.sError;
+    return result.bOk ? Values(result.Output()) : std::vector<double>{};
+  };
+  std::string sErr;
+  for (double dWhole : {1.0, 2.0}) {
+    SArgs args(5, 6, 1);
+    args.v[5] = MakeScalar(dWhole);
+    const std::vector<double> vWhole = Run(args, sErr);
+    EXPECT_EQ(sErr, "") << "p = " << dWhole;
+    for (double dFraction : {dWhole + 0.5, dWhole + 0.7, std::nextafter(dWhole, 3.0)}) {
+      args.v[5] = MakeScalar(dFraction);
+      EXPECT_EQ(Run(args, sErr), vWhole) << "p = " << dFraction;
+      EXPECT_EQ(sErr, sIllegalP) << "p = " << dFraction;
+    }
+  }
+  SArgs argsP3(5, 6, 1);  // reported once, not once per check
+  argsP3.v[5] = MakeScalar(3.5);
+  Run(argsP3, sErr);
+  EXPECT_EQ(sErr, sIllegalP);
+
+  for (int iScale : {3, 4}) {
+    SArgs args(5, 6, 1);
+    args.v[iScale] = MakeScalar(1e-25);  // a float, but its square is 0
+    for (double d : Run(args, sErr)) EXPECT_TRUE(std::isnan(d));
+    EXPECT_EQ(sErr, sIllegalScale) << "argument " << iScale;
+    args.v[iScale] = MakeScalar(1e-19);  // its square is still positive
+    for (double d : Run(args, sErr)) EXPECT_FALSE(std::isnan(d));
+    EXPECT_EQ(sErr, "") << "argument " << iScale;
+    args.v[5] = MakeScalar(1);  // p = 1 divides by the scale itself
+    args.v[iScale] = MakeScalar(1e-25);
+    for (double d : Run(args, sErr)) EXPECT_FALSE(std::isnan(d));
+    EXPECT_EQ(sErr, "") << "argument " << iScale;
+  }
+}
