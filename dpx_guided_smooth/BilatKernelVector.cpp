@@ -3,6 +3,7 @@
 // kernel, so only the exponential differs from it. Lanes whose window ends
 // before the vector's do not take the extra terms (blend, not add of zero, so
 // that infinite or NaN source values outside the window cannot leak in).
+#include "mexglue/ProcessorFeatures.h"
 #include "BilatKernel.h"
 #include "VecExpf.h"
 
@@ -148,10 +149,7 @@ DPX_TARGET_AVX2 void ExpfBatch(const float* pIn, float* pOut, std::size_t n) {
 
 }  // namespace
 
-bool HasVectorPath() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-}
+bool HasVectorPath() { return NMexGlue::CpuHasAvx2Fma(); }
 
 void FilterRowVector(const SParams& par, const SPlanes& planes, const float* pSpatial, int y, float* pDstRow,
                      bool bScalarExp) {

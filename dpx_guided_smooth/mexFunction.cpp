@@ -4,6 +4,7 @@
 // range weights come from the H x W x 3 colour guide imgGuide.
 #include "mex.h"
 
+#include "mexglue/FailureReport.h"
 #include "mexglue/ModuleUnload.h"
 
 #include "SmoothStack.h"
@@ -15,8 +16,17 @@
 
 namespace {
 
-enum { IN_STACK, IN_GUIDE, IN_R, IN_SEPS, IN_REPS, IN_P };
-enum { OUT_STACK };
+enum EInput { IN_STACK, IN_GUIDE, IN_R, IN_SEPS, IN_REPS, IN_P, IN_COUNT };
+enum EOutput { OUT_STACK, OUT_COUNT };
+
+// The image layer throws its messages as strings; they stand as they are.
+const NMexGlue::CFailureTexts FAILURE_TEXTS = {
+    "Error: dpx_guided_smooth failed: ",  // before what()
+    "Error: dpx_guided_smooth ran out of memory!",
+    "Error: dpx_guided_smooth failed with an unknown exception!",
+    false,  // (the module throws none of the library's exceptions)
+    true,   // a thrown string is the message
+};
 
 const char* const sUsage = "Usage: imgStackOut = dpx_guided_smooth(imgStackIn, imgGuide, r, seps, reps, p)";
 
@@ -30,8 +40,8 @@ int Extent(const mwSize* pDims, int i) {
 
 // Reports the first failed check through the host, which does not return.
 void CheckArguments(int nlhs, int nrhs, const mxArray* prhs[]) {
-  if (nlhs != 1 || (nrhs != 5 && nrhs != 6)) mexErrMsgTxt(sUsage);
-  const bool bHasP = nrhs == 6;
+  if (nlhs != OUT_COUNT || (nrhs != IN_COUNT - 1 && nrhs != IN_COUNT)) mexErrMsgTxt(sUsage);
+  const bool bHasP = nrhs == IN_COUNT;
   if (!mxIsDouble(prhs[IN_STACK])) mexErrMsgTxt("Error: imgStackIn must be of type double!");
   if (!mxIsDouble(prhs[IN_GUIDE])) mexErrMsgTxt("Error: imgGuide must be of type double!");
   // Sparse arrays hold no dense H x W x N block to read.
@@ -62,7 +72,7 @@ SSmoothParams ReadParams(int nrhs, const mxArray* prhs[]) {
   par.iRadius = TruncToInt32(mxGetScalar(prhs[IN_R]));
   par.fSeps = ToFloat(mxGetScalar(prhs[IN_SEPS]));
   par.fReps = ToFloat(mxGetScalar(prhs[IN_REPS]));
-  const double dP = nrhs == 6 ? mxGetScalar(prhs[IN_P]) : 2.0;
+  const double dP = nrhs == IN_COUNT ? mxGetScalar(prhs[IN_P]) : 2.0;
   par.iP = TruncToInt32(dP);
   // 1.5 or 1 + eps compute as 1, but are no legal p: reported like p = 3.
   par.bPTruncated = (par.iP == 1 || par.iP == 2) && dP != par.iP;
@@ -87,17 +97,10 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
   // Failures inside the computation are carried out of the catch as text and
   // reported once every image of the call is gone; the host's error call must
   // not run inside a handler that could swallow its own unwinding.
-  std::string sFailure;
-  try {
-    SmoothStack(mxGetPr(pmxStack), mxGetPr(prhs[IN_GUIDE]), iH, iW, nSlices, par, mxGetPr(plhs[OUT_STACK]));
-  } catch (const std::string& s) {
-    sFailure = s;
-  } catch (const std::bad_alloc&) {
-    sFailure = "Error: dpx_guided_smooth ran out of memory!";
-  } catch (const std::exception& e) {
-    sFailure = std::string("Error: dpx_guided_smooth failed: ") + e.what();
-  } catch (...) {
-    sFailure = "Error: dpx_guided_smooth failed with an unknown exception!";
-  }
+  const double* pStack = mxGetPr(pmxStack);
+  const double* pGuide = mxGetPr(prhs[IN_GUIDE]);
+  double* pOut = mxGetPr(plhs[OUT_STACK]);
+  const std::string sFailure =
+      NMexGlue::FailureText(FAILURE_TEXTS, [&] { SmoothStack(pStack, pGuide, iH, iW, nSlices, par, pOut); });
   if (!sFailure.empty()) mexErrMsgTxt(sFailure.c_str());
 }

@@ -26,12 +26,3 @@ void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int i
   ColourArrayToGrey(pPlanes2, iHeight, iWidth, matScratch, matGrey2);
   MakeModuleSolver().RunOnGrey(matGrey1, matGrey2, matFlow);
 }
-
-void EstimateMotionField(const CColourFrame& imgFrame1, const CColourFrame& imgFrame2,
-                         CFlowField& imgFlow)
-{
-  NImage::CCompositeImage<NColor::CColorRGBAub> imgRGBA1, imgRGBA2;
-  imgRGBA1.ConvertFrom(imgFrame1);
-  imgRGBA2.ConvertFrom(imgFrame2);
-  MakeModuleSolver().Run(imgRGBA1, imgRGBA2, imgFlow);
-}

@@ -24,10 +24,4 @@ sr::COpticalFlow_Farneback MakeModuleSolver();
 void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth,
                            cv::Mat& matFlow);
 
-// The same computation through the library's colour images and the solver's
-// Run (colour frames to RGBA bytes with ConvertFrom, then Run); the reference
-// that the one-pass path above must match bit for bit.
-void EstimateMotionField(const CColourFrame& imgFrame1, const CColourFrame& imgFrame2,
-                         CFlowField& imgFlow);
-
 #endif

@@ -9,16 +9,33 @@
 
 #include "mex.h"
 
+#include "mexglue/FailureReport.h"
 #include "mexglue/ModuleUnload.h"
 
-#include "FailureText.h"
 #include "FlowToPlanes.h"
 #include "MotionField.h"
 
 namespace {
 
-enum { IN_IMG1, IN_IMG2, NUM_INPUTS };
-enum { OUT_FLOW, NUM_OUTPUTS };
+enum EInput { IN_IMG1, IN_IMG2, IN_COUNT };
+enum EOutput { OUT_FLOW, OUT_COUNT };
+
+// The library's own messages stand as they are; OpenCV's are introduced.
+const NMexGlue::CFailureTexts FAILURE_TEXTS = {
+  "Error: ",  // before what()
+  "Error: out of memory!",
+  "Error: unexpected failure in the flow computation!",
+  true,   // the library's texts as they are
+  false,  // a thrown string is an unexpected failure
+};
+const char* const OPENCV_PREFIX = "Error: OpenCV failed: ";
+
+// Runs a piece of the computation; the failure's text, empty on success.
+template <class TFn>
+std::string Failure(TFn&& fn)
+{
+  return NMexGlue::FailureText<cv::Exception>(FAILURE_TEXTS, fn, OPENCV_PREFIX);
+}
 
 bool IsColourFrame(const mxArray* pmxImg)
 {
@@ -47,7 +64,7 @@ bool FitsLibraryImage(mwSize nHeight, mwSize nWidth)
 // The first failing check in the documented order, or null when all pass.
 const char* ArgumentError(int nlhs, int nrhs, const mxArray* prhs[])
 {
-  if (nlhs != NUM_OUTPUTS || nrhs != NUM_INPUTS)
+  if (nlhs != OUT_COUNT || nrhs != IN_COUNT)
     return "Usage: imgFlowB = qmv_motion_field(img1, img2)";
   const mxArray* pmxImg1 = prhs[IN_IMG1];
   const mxArray* pmxImg2 = prhs[IN_IMG2];
@@ -101,13 +118,13 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
   std::string sFailure;
   {
     cv::Mat matFlow;
-    sFailure = FailureText([&] { MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, matFlow); });
+    sFailure = Failure([&] { MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, matFlow); });
     if (sFailure.empty() && ! IsFlowOfSize(matFlow, nHeight, nWidth))
       sFailure = "Error: qmv_motion_field failed, the solver returned a flow of another size!";
     if (sFailure.empty()) {
       plhs[OUT_FLOW] = CreateFlowArray(nHeight, nWidth);
       double* pFlow = mxGetPr(plhs[OUT_FLOW]);
-      sFailure = FailureText([&] { FlowToPlanes(matFlow, pFlow); });
+      sFailure = Failure([&] { FlowToPlanes(matFlow, pFlow); });
     }
   }  // working images released before any error is raised
   if (! sFailure.empty())

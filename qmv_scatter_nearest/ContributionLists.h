@@ -49,7 +49,7 @@ inline bool FitsIn32Bits(std::ptrdiff_t iElements)
 // The lists of a plane of iHeight rows and iWidth columns, from pMap
 // (iHeight x iWidth x 2, column-major: 1-based target columns, then rows),
 // each coordinate with 1.0 subtracted, then rounded and clamped as
-// NearestClamped does. Sources with a non-finite vector are in no list and
+// NMexGlue::NearestIndex does. Sources with a non-finite vector are in no list and
 // are appended to vIllegal in visiting order. TIndex is std::uint32_t, for
 // planes that FitsIn32Bits, or std::uint64_t.
 template <class TIndex>

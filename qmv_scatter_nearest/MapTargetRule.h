@@ -11,7 +11,7 @@
 namespace NContributionLists {
 
 // Nearest index within [0, dLast] of the 0-based coordinate v: the value of
-// NearestClamped(v, dLast + 1), computed with min/max instead of branches,
+// NMexGlue::NearestIndex(v, dLast + 1), computed with min/max instead of branches,
 // which random maps would mispredict. Clamping v + 0.5 to [0, dLast] before
 // truncating equals flooring and clamping after; a non-finite v gives some
 // index in range (the caller drops it), never an out-of-range conversion:

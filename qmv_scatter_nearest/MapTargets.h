@@ -28,7 +28,7 @@ std::ptrdiff_t TargetPitch(qelMInt iWidth)
 // visits sources), or kNoTarget, where tx and ty come from pMap (iHeight x
 // iWidth x 2, column-major: 1-based target columns, then rows) with 1.0
 // subtracted, then rounded half up and clamped to the plane as
-// NearestClamped does. Counts each target in pCounts (iWidth * iHeight
+// NMexGlue::NearestIndex does. Counts each target in pCounts (iWidth * iHeight
 // elements, zero on entry) and returns the number of legal sources.
 template <class TIndex>
 std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight, TIndex* pTargets,

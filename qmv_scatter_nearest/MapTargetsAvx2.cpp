@@ -3,6 +3,7 @@
 // the four columns' targets are transposed into four rows of the row-major
 // target array. Rows and columns beyond the last whole block go one element
 // at a time by the shared rule.
+#include "mexglue/ProcessorFeatures.h"
 #include "MapTargetsAvx2.h"
 
 #include "MapTargetRule.h"
@@ -138,7 +139,7 @@ QMV_TARGET_AVX2 std::ptrdiff_t Blocks(const double* pMap, qelMInt iWidth, qelMIn
 
 bool HasAvx2()
 {
-    static const bool bAvx2 = __builtin_cpu_supports("avx2");
+    static const bool bAvx2 = NMexGlue::CpuHasAvx2();
     return bAvx2;
 }
 

@@ -9,7 +9,7 @@
 // Adds every element of pSrc (iHeight x iWidth x iChannels, column-major)
 // into pOut (the same shape) at the pixel that pMap (iHeight x iWidth x 2:
 // 1-based target columns, then rows) names, with 1.0 subtracted first and
-// the rounding and clamping of NearestClamped after. Every element of pOut
+// the rounding and clamping of NMexGlue::NearestIndex after. Every element of pOut
 // is written. Every sum is formed in the order in which ScatterNearest forms
 // it on images, visiting sources row by row; non-finite vectors contribute
 // nothing and are appended to vIllegal in that order.

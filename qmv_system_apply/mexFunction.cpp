@@ -5,68 +5,45 @@
 // only and reported through the host after the working matrices and imgAI are
 // released; no exception leaves this function.
 #include "contract/ArgumentContract.h"
-#include "warp/IllegalVectorReport.h"
 #include "conversions/MatConversion.h"
 #include "SystemOperator.h"
 #include "frameloop/LargeBuffers.h"
+#include "mexglue/FailureReport.h"
+#include "mexglue/IllegalVectorReport.h"
 #include "mexglue/ModuleUnload.h"
 
 #include "mex.h"
 
-#include <new>
 #include <string>
 
 namespace {
 
 using namespace NSysApply;
 
-// Stores "sPrefix + sText" without letting an allocation failure escape;
-// the fallback fits the string's own buffer.
-void SetFailure(std::string& sFailure, const char* sPrefix, const char* sText) noexcept
-{
-    try {
-        sFailure = sPrefix;
-        sFailure += sText;
-    } catch (...) {
-        sFailure = "Error: failed.";
-    }
-}
-
-// Runs the computation; returns the failure text, empty on success.
-std::string ComputeOperator(const COperatorArguments& args, double* pResult, CFrameWarnings& warnings)
-{
-    std::string sFailure;
-    try {
-        ApplySystemOperator(args, pResult, warnings);
-    } catch (const cv::Exception& e) {
-        SetFailure(sFailure, "Error: qmv_system_apply: ", e.what());
-    } catch (const std::bad_alloc&) {
-        SetFailure(sFailure, "Error: qmv_system_apply: ", "out of memory.");
-    } catch (const std::exception& e) {
-        SetFailure(sFailure, "Error: qmv_system_apply: ", e.what());
-    } catch (...) {
-        SetFailure(sFailure, "Error: qmv_system_apply: ", "unknown failure.");
-    }
-    return sFailure;
-}
-
-// The scratch kept from one call to the next goes back at unload.
-void ReleaseKeptScratch() { ReleaseKeptBuffers(); }
+const NMexGlue::CFailureTexts FAILURE_TEXTS = {
+    "Error: qmv_system_apply: ",              // before what()
+    "Error: qmv_system_apply: out of memory.",
+    "Error: qmv_system_apply: unknown failure.",
+    false,                                    // the library's texts get the prefix too
+    false,                                    // a thrown string is an unknown failure
+};
 
 }  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
-    NMexGlue::ReleaseAtUnload(ReleaseKeptScratch);
+    NMexGlue::ReleaseAtUnload(ReleaseKeptBuffers);  // the scratch kept between calls
     COperatorArguments args;
     ReadOperatorArguments(nlhs, nrhs, prhs, args);
 
     mxArray* pmxResult = CreateResultArray(args.viewX);
     CFrameWarnings warnings;
-    const std::string sFailure = ComputeOperator(args, mxGetPr(pmxResult), warnings);
+    double* pResult = mxGetPr(pmxResult);
+    const std::string sFailure =
+        NMexGlue::FailureText(FAILURE_TEXTS, [&] { ApplySystemOperator(args, pResult, warnings); });
     args.Release();
 
-    PrintIllegalVectors(warnings);
+    for (const CIllegalVectorList& lstFrame : warnings) NMexGlue::PrintIllegalVectors(lstFrame);
     warnings.clear();
     if (!sFailure.empty()) {
         mxDestroyArray(pmxResult);

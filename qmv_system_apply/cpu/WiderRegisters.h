@@ -16,18 +16,14 @@
 #define QMV_PREFETCH_FOR_READ(p) ((void)(p))
 #endif
 
+#include "mexglue/ProcessorFeatures.h"
+
 #if defined(__GNUC__) && defined(__x86_64__)
 #define QMV_HAVE_AVX2_CLONES 1
 #define QMV_TARGET_AVX2 __attribute__((target("avx2")))
 
 namespace NSysApply {
-
-inline bool CpuHasAvx2()
-{
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2");
-}
-
+using NMexGlue::CpuHasAvx2;
 }  // namespace NSysApply
 #else
 #define QMV_HAVE_AVX2_CLONES 0

@@ -1,11 +1,11 @@
-// The nearest-pixel rule of the coordinate maps, shared by the warp and its
-// scatter transpose so that both use the same rounding, clamping and validity
-// test (the transpose is only exact if they agree), and the two map layouts
-// the operators read: an interleaved 2-channel matrix and a MATLAB array view.
+// The two map layouts the operators read (an interleaved 2-channel matrix and
+// a MATLAB array view), and the nearest-pixel rule (mexglue/NearestPixel.h)
+// that the warp and its scatter transpose share.
 #ifndef QMV_SYSAPPLY_MAP_PIXEL_H
 #define QMV_SYSAPPLY_MAP_PIXEL_H
 
 #include "conversions/PlanarView.h"
+#include "mexglue/NearestPixel.h"
 
 #include <opencv2/core.hpp>
 
@@ -14,29 +14,8 @@
 
 namespace NSysApply {
 
-// Index of the nearest pixel to a finite 0-based coordinate, halves rounding
-// upwards, clamped to 0..iSize-1. floor(v) < 0 exactly when v < 0 and
-// floor(v) >= n exactly when v >= n, so the clamp is done in double first and
-// the conversion (a truncation, equal to floor on [0, n)) never overflows.
-inline int NearestIndex(double dCoordinate, int iSize)
-{
-    const double dRounded = dCoordinate + 0.5;
-    if (dRounded < 0.0) return 0;
-    if (dRounded >= static_cast<double>(iSize)) return iSize - 1;
-    return static_cast<int>(dRounded);
-}
-
-// Turns a 1-based map entry into a 0-based pixel. Returns false for a
-// non-finite coordinate (an illegal flow vector).
-inline bool MapToPixel(double dMapX, double dMapY, int iCols, int iRows, int& iX, int& iY)
-{
-    const double dX = dMapX - 1.0;
-    const double dY = dMapY - 1.0;
-    if (!std::isfinite(dX) || !std::isfinite(dY)) return false;
-    iX = NearestIndex(dX, iCols);
-    iY = NearestIndex(dY, iRows);
-    return true;
-}
+using NMexGlue::MapToPixel;
+using NMexGlue::NearestIndex;
 
 // Map held as an H x W matrix of 2 interleaved channels (x, then y).
 class CMatMapReader {

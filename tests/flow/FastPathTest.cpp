@@ -12,8 +12,9 @@
 #include "FlowToPlanes.h"
 #include "GreyFrame.h"
 #include "MotionField.h"
+#include "tests/reference/ReferenceMotionField.h"
 #include "mex_standin.h"
-#include "qmv_scatter_nearest/MxImageCopy.h"
+#include "tests/reference/ReferenceMxImageCopy.h"
 #include "FlowTestImages.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include "MapTargets.h"
 #include "MapTargetsAvx2.h"
 #include "ScatterArrays.h"
+#include "tests/reference/ReferenceScatterNearest.h"
 
 #include "mex_standin.h"
 
@@ -125,8 +126,8 @@ TEST(ScatterLists, SixtyFourBitEntriesGiveTheImagePathsSums)
         EXPECT_EQ(std::memcmp(vOut.data(), mxGetPr(ref.get()), vOut.size() * sizeof(double)), 0);
         ASSERT_EQ(vIllegal.size(), vRefIllegal.size());
         for (size_t i = 0; i < vIllegal.size(); ++i) {
-            EXPECT_EQ(vIllegal[i].x, vRefIllegal[i].x);
-            EXPECT_EQ(vIllegal[i].y, vRefIllegal[i].y);
+            EXPECT_EQ(vIllegal[i].iX, vRefIllegal[i].iX);
+            EXPECT_EQ(vIllegal[i].iY, vRefIllegal[i].iY);
         }
     }
 }

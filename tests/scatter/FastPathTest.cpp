@@ -5,6 +5,7 @@
 // both in one image, many sources on few targets, non-finite and huge
 // coordinates) and on shapes around its four-by-four blocks and cache lines.
 #include "ScatterArrays.h"
+#include "tests/reference/ReferenceScatterNearest.h"
 
 #include "mex_standin.h"
 
@@ -149,10 +150,10 @@ void ExpectSamePaths(const CShape& s, const FCoordinate& fnCoord, unsigned iSeed
     ASSERT_EQ(ref.vIllegal.size(), fast.vIllegal.size());
     std::string sWarnings;
     for (size_t i = 0; i < ref.vIllegal.size(); ++i) {
-        EXPECT_EQ(ref.vIllegal[i].x, fast.vIllegal[i].x) << i;
-        EXPECT_EQ(ref.vIllegal[i].y, fast.vIllegal[i].y) << i;
-        sWarnings += "__warning: illegal flow vector at (" + std::to_string(ref.vIllegal[i].x) +
-                     ", " + std::to_string(ref.vIllegal[i].y) + ")\n";
+        EXPECT_EQ(ref.vIllegal[i].iX, fast.vIllegal[i].iX) << i;
+        EXPECT_EQ(ref.vIllegal[i].iY, fast.vIllegal[i].iY) << i;
+        sWarnings += "__warning: illegal flow vector at (" + std::to_string(ref.vIllegal[i].iX) +
+                     ", " + std::to_string(ref.vIllegal[i].iY) + ")\n";
     }
     auto call = NMexStandIn::CallMex(1, {img.get(), map.get()});
     ASSERT_TRUE(call.bOk) << call.sError;

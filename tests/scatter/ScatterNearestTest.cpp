@@ -1,6 +1,7 @@
 // The scatter on library images: rounding and clamping of target indices, and
 // the adjoint relation with a nearest-neighbour gather.
-#include "ScatterNearest.h"
+#include "tests/reference/ReferenceScatterNearest.h"
+#include "mexglue/NearestPixel.h"
 
 #include <gtest/gtest.h>
 
@@ -10,18 +11,18 @@
 
 namespace {
 
-TEST(NearestClamped, RoundsHalfUpAndClampsFarCoordinatesToTheBorder)
+TEST(NearestIndex, RoundsHalfUpAndClampsFarCoordinatesToTheBorder)
 {
-    EXPECT_EQ(NearestClamped(1.5, 10), 2);
-    EXPECT_EQ(NearestClamped(1.499, 10), 1);
-    EXPECT_EQ(NearestClamped(-0.5, 10), 0);
-    EXPECT_EQ(NearestClamped(-0.51, 10), 0);
-    EXPECT_EQ(NearestClamped(8.5, 10), 9);
-    EXPECT_EQ(NearestClamped(3e9, 10), 9);
-    EXPECT_EQ(NearestClamped(-3e9, 10), 0);
-    EXPECT_EQ(NearestClamped(std::numeric_limits<double>::max(), 10), 9);
-    EXPECT_EQ(NearestClamped(-std::numeric_limits<double>::max(), 10), 0);
-    EXPECT_EQ(NearestClamped(2147483647.0, 2147483647), 2147483646);
+    EXPECT_EQ(NMexGlue::NearestIndex(1.5, 10), 2);
+    EXPECT_EQ(NMexGlue::NearestIndex(1.499, 10), 1);
+    EXPECT_EQ(NMexGlue::NearestIndex(-0.5, 10), 0);
+    EXPECT_EQ(NMexGlue::NearestIndex(-0.51, 10), 0);
+    EXPECT_EQ(NMexGlue::NearestIndex(8.5, 10), 9);
+    EXPECT_EQ(NMexGlue::NearestIndex(3e9, 10), 9);
+    EXPECT_EQ(NMexGlue::NearestIndex(-3e9, 10), 0);
+    EXPECT_EQ(NMexGlue::NearestIndex(std::numeric_limits<double>::max(), 10), 9);
+    EXPECT_EQ(NMexGlue::NearestIndex(-std::numeric_limits<double>::max(), 10), 0);
+    EXPECT_EQ(NMexGlue::NearestIndex(2147483647.0, 2147483647), 2147483646);
 }
 
 struct CCase {
@@ -102,10 +103,10 @@ TEST(ScatterNearest, SkipsNonFiniteVectorsInVisitingOrder)
     std::vector<CIllegalVector> vIllegal;
     ScatterNearest(out, c.img, c.map, vIllegal);
     ASSERT_EQ(vIllegal.size(), 2u);
-    EXPECT_EQ(vIllegal[0].x, 3);
-    EXPECT_EQ(vIllegal[0].y, 0);
-    EXPECT_EQ(vIllegal[1].x, 1);
-    EXPECT_EQ(vIllegal[1].y, 2);
+    EXPECT_EQ(vIllegal[0].iX, 3);
+    EXPECT_EQ(vIllegal[0].iY, 0);
+    EXPECT_EQ(vIllegal[1].iX, 1);
+    EXPECT_EQ(vIllegal[1].iY, 2);
     double dIn = 0.0, dOut = 0.0;
     for (qelMInt y = 0; y < 3; ++y) {
         for (qelMInt x = 0; x < 4; ++x) {

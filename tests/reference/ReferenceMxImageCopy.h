@@ -5,8 +5,8 @@
 // array is channel c of pixel (x, y). Only the real part of an array is read
 // or written. The image must already have the array's geometry; a mismatch
 // throws NException::LogicError instead of reading or writing out of bounds.
-#ifndef QMV_SCATTER_NEAREST_MXIMAGECOPY_H
-#define QMV_SCATTER_NEAREST_MXIMAGECOPY_H
+#ifndef QMV_REFERENCE_MX_IMAGE_COPY_H
+#define QMV_REFERENCE_MX_IMAGE_COPY_H
 
 #include "mex.h"
 
@@ -115,4 +115,4 @@ void img2mx(const NImage::CImage<CT>& img, mxArray* pmxDst)
     NMxImageCopy::CopyImageToColumnMajor(img, mxGetPr(pmxDst));
 }
 
-#endif // QMV_SCATTER_NEAREST_MXIMAGECOPY_H
+#endif // QMV_REFERENCE_MX_IMAGE_COPY_H
