@@ -22,7 +22,7 @@
 #include "blur/SampledBlurOperators.h"
 
 #include "blur/KernelFactors.h"
-#include "warp/MapStrips.h"
+#include "warp/FrameMapOffsets.h"
 #include "blur/ScaledRowSums.h"
 #include "cpu/WiderRegisters.h"
 

@@ -6,7 +6,7 @@
 #ifndef QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 #define QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 
-#include "warp/MapStrips.h"
+#include "warp/FrameMapOffsets.h"
 #include "conversions/PlanarView.h"
 
 #include <opencv2/core.hpp>

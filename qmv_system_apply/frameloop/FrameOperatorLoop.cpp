@@ -9,7 +9,7 @@
 #include "frameloop/FrameParallel.h"
 #include "frameloop/FramePlanes.h"
 #include "frameloop/FrameTermSum.h"
-#include "warp/MapStrips.h"
+#include "warp/FrameMapOffsets.h"
 #include "conversions/PlaneImages.h"
 #include "blur/SampledBlurOperators.h"
 #include "frameloop/TermAssembly.h"

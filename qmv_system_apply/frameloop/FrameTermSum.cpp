@@ -6,6 +6,7 @@
 
 #include "frameloop/LargeBuffers.h"
 #include "frameloop/TermAssembly.h"
+#include "warp/ScatterAddScaled.h"
 
 #include <algorithm>
 #include <utility>

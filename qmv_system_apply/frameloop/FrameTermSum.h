@@ -25,7 +25,7 @@
 #ifndef QMV_SYSAPPLY_FRAME_TERM_SUM_H
 #define QMV_SYSAPPLY_FRAME_TERM_SUM_H
 
-#include "warp/MapStrips.h"
+#include "warp/FrameMapOffsets.h"
 
 #include <opencv2/core.hpp>
 

@@ -1,7 +1,7 @@
 // Resolution of a column-major map into 32-bit offsets (see MapStrips.h),
 // with an AVX2 form, four entries per step, where the processor has it: the
 // conversions and comparisons are exact, so both give the same offsets.
-#include "warp/MapStrips.h"
+#include "warp/MapOffsets.h"
 
 #include "cpu/WiderRegisters.h"
 

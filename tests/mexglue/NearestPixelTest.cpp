@@ -5,7 +5,8 @@
 #include "mexglue/NearestPixel.h"
 
 #include "qmv_scatter_nearest/MapTargetRule.h"
-#include "qmv_system_apply/warp/MapStrips.h"
+#include "qmv_system_apply/warp/MapOffsets.h"
+#include "tests/reference/ReferenceMapStrips.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Forward operators, straightforward form (the blur delegates to OpenCV).
 #include "tests/reference/ReferenceForwardOperators.h"
 
-#include "warp/MapStrips.h"
+#include "tests/reference/ReferenceMapStrips.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -1,7 +1,7 @@
 // Transposed operators, straightforward form (the correlation delegates to OpenCV).
 #include "tests/reference/ReferenceTransposeOperators.h"
 
-#include "warp/MapStrips.h"
+#include "tests/reference/ReferenceMapStrips.h"
 
 #include <opencv2/imgproc.hpp>
 

@@ -3,7 +3,7 @@
 #include "SysApplyTestUtil.h"
 
 #include "tests/reference/ReferenceForwardOperators.h"
-#include "qmv_system_apply/warp/MapPixel.h"
+#include "tests/reference/ReferenceMapStrips.h"
 
 #include <gtest/gtest.h>
 

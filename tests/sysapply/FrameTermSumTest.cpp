@@ -6,7 +6,7 @@
 #include "qmv_system_apply/frameloop/FrameParallel.h"
 #include "qmv_system_apply/frameloop/FrameTermSum.h"
 #include "qmv_system_apply/frameloop/TermAssembly.h"
-#include "qmv_system_apply/warp/MapPixel.h"
+#include "mexglue/NearestPixel.h"
 
 #include <gtest/gtest.h>
 
@@ -19,6 +19,7 @@ namespace {
 
 using namespace NSysApply;
 using namespace NSysApplyTest;
+using NMexGlue::MapToPixel;
 
 TEST(FrameParallel, RunsEveryFrameAndRethrowsTheFirstFailureInFrameOrder)
 {

@@ -5,6 +5,7 @@
 #include "tests/reference/ReferenceForwardOperators.h"
 #include "tests/reference/ReferenceSystemOperator.h"
 #include "qmv_system_apply/blur/SampledBlurOperators.h"
+#include "mexglue/NearestPixel.h"
 #include "qmv_system_apply/blur/ScaledRowSums.h"
 #include "tests/reference/ReferenceTransposeOperators.h"
 
@@ -20,6 +21,7 @@
 namespace {
 
 using namespace NSysApply;
+using NMexGlue::MapToPixel;
 using namespace NSysApplyTest;
 
 struct CBlurCase {
