@@ -121,7 +121,7 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
-opts = parse_options(varargin, N);
+opts = parse_options(varargin, N, [h, w, P]);
 s = opts.scale;
 H = h * s;
 W = w * s;
@@ -245,7 +245,7 @@ if P ~= 1 && P ~= 3
 end
 end
 
-function opts = parse_options(args, N)
+function opts = parse_options(args, N, frameSize)
 opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
               'maps', [], 'outeriterations', 3, 'cgiterations', 8, ...
               'cgtolerance', 1e-3, 'lambda', 5e-4, 'tvepsilon', 0.005, ...
@@ -291,7 +291,11 @@ check_flag(opts.robust, 'robust');
 check_flag(opts.smoothflow, 'smoothFlow');
 check_flag(opts.verbose, 'verbose');
 check_array_option(opts.maps, 'maps', 'a cell array of motion maps');
-check_array_option(opts.initial, 'initial', 'a real, full numeric image');
+check_array_option(opts.initial, 'initial', 'a real, finite numeric image');
+if ~isempty(opts.initial)
+  s = opts.scale;
+  check_initial(opts.initial, s * frameSize(1), s * frameSize(2), frameSize(3));
+end
 k = prepare_kernel(opts.kernel);
 
 % Internal names follow the documented spelling.
@@ -344,7 +348,7 @@ end
 if strcmp(name, 'maps')
   ok = iscell(v);
 else
-  ok = isnumeric(v) && isreal(v) && ~issparse(v) && ~isempty(v);
+  ok = isnumeric(v) && isreal(v) && ~issparse(v) && ~isempty(v) && all(isfinite(v(:)));
 end
 if ~ok
   option_error(sprintf('%s must be [] or %s', name, what));
@@ -403,9 +407,9 @@ end
 warned = true;
 warning('sr_reconstruct:diverged', ...
         ['sr_reconstruct: the conjugate-gradient solve of outer iteration %d diverged ', ...
-         '(relative residual %.3g); check that ''kernel'' is the camera''s blur ', ...
-         '(non-negative, sums to 1), that ''initial'' is on the 0..1 scale of the frames, ', ...
-         'or raise ''lambda'' (now %g)'], it, relRes, opts.lambda);
+         '(relative residual %.3g): the result is not to be trusted; put the frames and ', ...
+         '''initial'' on the 0..1 scale, give the camera''s blur as ''kernel'' ', ...
+         '(non-negative, sums to 1), or raise ''lambda'' (now %g)'], it, relRes, opts.lambda);
 end
 
 function maps = check_maps(maps, N, H, W)
