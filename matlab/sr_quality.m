@@ -103,3 +103,10 @@ end
 %!error <border> sr_quality (ones (4), ones (4), -1)
 %!error <usage> sr_quality (ones (4))
 %!error <must be a real> sr_quality ({1}, ones (4))
+
+%!demo
+%! ref = sr_sample_image ();
+%! for sigma = [0.005 0.02 0.05]
+%!   [p, q] = sr_quality (ref + sigma * randn (size (ref)), ref);
+%!   printf ('noise sigma %.3f: PSNR %.2f dB, SSIM %.4f\n', sigma, p, q);
+%! end

@@ -593,3 +593,44 @@ while n < maxSteps && sqrt(rs) > tol * nb
 end
 relRes = sqrt(rs) / nb;
 end
+
+%!shared truth, frames, maps, kernel
+%! [c, r] = meshgrid (1:48, 1:48);
+%! truth = 0.3 + 0.4 * double ((c - 20) .^ 2 + (r - 26) .^ 2 < 100) + 0.2 * sin (c / 5);
+%! kernel = [1 2 1]' * [1 2 1] / 16;
+%! randn ('state', 1);
+%! [frames, maps] = sr_simulate_frames (truth, 2, [0 0; 1 0; 0 1; 1 1], kernel, 0.005);
+%!test
+%! [est, info] = sr_reconstruct (frames, 'kernel', kernel, 'maps', maps, 'verbose', false);
+%! assert (size (est), [48 48]);
+%! assert (sr_quality (est, truth, 4) > sr_quality (sr_upscale_bicubic (frames{1}, 2), truth, 4) + 3);
+%! assert (info.numFrames, 4);
+%! assert (strcmp (info.motion, 'given'));
+%!test
+%! % An h x w x 1 x N array is the same input as a cell of frames.
+%! a = sr_reconstruct (frames, 'kernel', kernel, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%! b = sr_reconstruct (cat (4, frames{:}), 'kernel', kernel, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%! assert (a, b);
+%!test
+%! % uint16 frames are scaled to 0..1 like im2double.
+%! f16 = cellfun (@(f) uint16 (round (65535 * min (max (f, 0), 1))), frames, 'UniformOutput', false);
+%! est = sr_reconstruct (f16, 'kernel', kernel, 'maps', maps, 'verbose', false);
+%! assert (max (est(:)) < 1.5);
+%!warning <sums to 16> sr_reconstruct (frames, 'kernel', kernel * 16, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%!warning <0..1 scale> sr_reconstruct (cellfun (@(f) 255 * f, frames, 'UniformOutput', false), 'kernel', kernel, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%!error <frames must be> sr_reconstruct ({})
+%!error <differs in size> sr_reconstruct ({ones(8), ones(9)})
+%!error <kernel must sum> sr_reconstruct (frames, 'kernel', -kernel)
+%!error <verbose must be true or false> sr_reconstruct (frames, 'verbose', 'no')
+
+%!demo
+%! % Four frames of a part of the photograph, moved by known sub-pixel
+%! % steps: the reconstruction against bicubic enlargement of frame 1.
+%! img = sr_sample_image ();
+%! img = img(81:176, 81:176, :);
+%! kernel = ones (2) / 4;           % pixel integration: an even kernel
+%! [frames, maps] = sr_simulate_frames (img, 2, [0 0; 1 0; 0 1; 1 1], kernel, 0.01);
+%! [est, info] = sr_reconstruct (frames, 'kernel', kernel, 'maps', maps, 'verbose', false);
+%! printf ('bicubic %.2f dB, sr_reconstruct %.2f dB, kernel used %d x %d\n', ...
+%!         sr_quality (sr_upscale_bicubic (frames{1}, 2), img, 4), ...
+%!         sr_quality (est, img, 4), size (info.kernel));

@@ -12,13 +12,13 @@ names = setdiff(names, {'Contents'});
 % The example code of a help text: the lines after a line "Example...:"
 % up to the first empty comment line or "See also", without the indent.
 function code = example_code(text)
-  lines = strsplit(text, "\n");
+  lines = strsplit(text, "\n", "CollapseDelimiters", false);
   code = {};
   inside = false;
   for i = 1:numel(lines)
     line = lines{i};
     if ~inside
-      inside = ~isempty(regexp(line, '^\s*Examples?( \([^)]*\))?:\s*$', 'once'));
+      inside = ~isempty(regexp(line, '^\s*Examples?( \(.*\))?:\s*$', 'once'));
       continue;
     end
     if isempty(strtrim(line)) || ~isempty(regexp(line, '^\s*See also', 'once'))
@@ -49,7 +49,9 @@ for i = 1:numel(names)
     error('the help example of %s fails: %s\n%s', name, err.message, code);
   end
   ran = ran + 1;
-  blocks = numel(regexp(fileread(which(name)), '(^|\n)%!demo', 'match'));
+  % The blocks of a MEX function live in the .m file beside it.
+  [folder, base] = fileparts(which(name));
+  blocks = numel(regexp(fileread(fullfile(folder, [base, '.m'])), '(^|\n)%!demo', 'match'));
   for b = 1:blocks
     try
       evalc(sprintf('demo(''%s'', %d);', name, b));
