@@ -291,7 +291,11 @@ end
 function print_table(rows, note)
 fprintf('\n%-26s %10s %8s %10s\n', 'method', 'PSNR (dB)', 'SSIM', 'time (s)');
 for i = 1:numel(rows)
-  fprintf('%-26s %10.2f %8.4f %10.3f\n', rows(i).method, rows(i).psnr, rows(i).ssim, rows(i).time);
+  if isnan(rows(i).psnr)
+    fprintf('%-26s %10s %8s %10.3f\n', rows(i).method, '-', '-', rows(i).time);
+  else
+    fprintf('%-26s %10.2f %8.4f %10.3f\n', rows(i).method, rows(i).psnr, rows(i).ssim, rows(i).time);
+  end
 end
 fprintf('(%s)\n\n', note);
 end
@@ -308,10 +312,14 @@ imwrite(to_uint8(est), recFile);
 fprintf('demo_superres: wrote %s (%d x %d: %s; below, the framed region %d times enlarged) and %s\n', ...
         sideFile, size(panels, 1), size(panels, 2), strjoin(labels, ', '), zoom, recFile);
 if opts.show
-  figure('Name', 'demo_superres');
-  image(panels);
-  axis image off;
-  title(strjoin(labels, ' | '));
+  try
+    figure('Name', 'demo_superres');
+    image(panels);
+    axis image off;
+    title(strjoin(labels, ' | '));
+  catch err
+    fprintf('demo_superres: no figure shown (%s)\n', err.message);
+  end
 end
 end
 
