@@ -46,7 +46,7 @@
 %   values (NaN for a negative radius).
 %
 %   Example:
-%     guide = double(imread('butterfly.png')) / 255;
+%     guide = sr_sample_image();
 %     noisy = guide(:, :, 2) + 0.05 * randn(size(guide, 1), size(guide, 2));
 %     smooth = dpx_guided_smooth(noisy, guide, 3, 3, 0.1);
 %
