@@ -132,15 +132,16 @@ info.cgIterations = zeros(1, opts.outerIterations);
 info.residuals = zeros(1, opts.outerIterations);
 info.cgResiduals = zeros(1, opts.outerIterations);
 res = {};
+stack = cat(4, frames{:});
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && it > 1
     fp.vecImgW = robust_weights(res, masks);
   end
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
-  b = right_hand_side(frames, fp, ref, s, H, W, P);
+  b = right_hand_side(stack, x, fp);
   [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
-  [res, rmsRes] = frame_residuals(x, frames, fp, ref, s);
+  [res, rmsRes] = frame_residuals(x, stack, fp);
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
   info.residuals(it) = rmsRes;
@@ -440,35 +441,22 @@ g2 = mean(gx .^ 2 + gy .^ 2, 3);
 ws = repmat(1 ./ sqrt(g2 + epsilon ^ 2), [1, 1, size(x, 3)]);
 end
 
-function b = right_hand_side(frames, fp, ref, s, H, W, P)
-% (1/N) * sum_k M_k' B_k' U (W_k .* y_k), with the transposes the operator uses.
-N = numel(frames);
-b = zeros(H, W, P);
-for k = 1:N
-  up = zeros(H, W, P);
-  up(1:s:end, 1:s:end, :) = fp.vecImgW{k} .* frames{k};
-  up = sr_filter_replicate(up, fp.vecKers{k}, 'corr');
-  if k ~= ref
-    up = qmv_scatter_nearest(up, fp.vecMapB{k});
-  end
-  b = b + up;
-end
-b = (fp.dataTermScale / N) * b;
+function b = right_hand_side(stack, x, fp)
+% (1/N) * sum_k M_k' B_k' U (W_k .* y_k), with the operator's transposed
+% blur and warp (qmv_weighted_rhs; x gives only the size).
+b = qmv_weighted_rhs(x, stack, fp);
 end
 
-function [res, rmsRes] = frame_residuals(x, frames, fp, ref, s)
-% D B M_k x - y_k for every frame, and their RMS over the pixels that count.
-N = numel(frames);
+function [res, rmsRes] = frame_residuals(x, stack, fp)
+% D B M_k x - y_k for every frame (qmv_frame_residuals), and their RMS over
+% the pixels that count.
+stackRes = qmv_frame_residuals(x, stack, fp);
+N = size(stackRes, 4);
 res = cell(1, N);
 total = 0;
 count = 0;
 for k = 1:N
-  z = x;
-  if k ~= ref
-    z = sr_warp_nearest(z, fp.vecMapB{k});
-  end
-  z = sr_filter_replicate(z, fp.vecKers{k}, 'conv');
-  res{k} = z(1:s:end, 1:s:end, :) - frames{k};
+  res{k} = stackRes(:, :, :, k);
   m = fp.vecImgW{k} > 0;
   total = total + sum(res{k}(m) .^ 2);
   count = count + nnz(m);
