@@ -53,7 +53,7 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     'smoothFlow'      smooth the estimated flow with dpx_guided_smooth
 %                       guided by the frame's colours [true]
 %     'flowRadius'      window radius of that smoothing [2]
-%     'flowSpatial'     its spatial scale in pixels [3]
+%     'flowSpatial'     its spatial scale in low-resolution pixels [3]
 %     'flowRange'       its colour scale on the 0..1 scale [0.1]
 %     'initial'         first estimate, (s*h) x (s*w) x P
 %                       [bicubic enlargement of the reference frame]
@@ -90,10 +90,11 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %             of each solve)
 %
 %   Method
-%     Motion: each frame and the reference frame are enlarged to the
-%     high-resolution grid (sr_upscale_bicubic); qmv_motion_field gives the
-%     flow from the frame to the reference frame, dpx_guided_smooth smooths
-%     it, and the flow plus the pixel grid is the map of absolute 1-based
+%     Motion: qmv_motion_fields gives the flow from each low-resolution
+%     frame to the reference frame (all frames in parallel),
+%     dpx_guided_smooth smooths it guided by the frame's colours (the flow
+%     options count low-resolution pixels), and s times its bicubic
+%     enlargement plus the pixel grid is the map of absolute 1-based
 %     coordinates that the operator takes.
 %     Solve: iteratively reweighted least squares.  Each outer iteration
 %     sets robust data weights W_k from the residuals and edge-preserving
@@ -169,16 +170,17 @@ info.residuals = zeros(1, opts.outerIterations);
 info.cgResiduals = zeros(1, opts.outerIterations);
 res = {};
 warned = false;
+stack = cat(4, frames{:});
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && it > 1
     fp.vecImgW = robust_weights(res, masks);
   end
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
-  b = right_hand_side(frames, fp, ref, s, H, W, P);
+  b = right_hand_side(stack, x, fp);
   [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
   warned = warn_if_diverged(x, cgRes, it, opts, warned);
-  [res, rmsRes] = frame_residuals(x, frames, fp, ref, s);
+  [res, rmsRes] = frame_residuals(x, stack, fp);
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
   info.residuals(it) = rmsRes;
@@ -459,26 +461,54 @@ end
 % ---------------------------------------------------------------- motion
 
 function maps = estimate_motion(frames, ref, s, identity, opts)
-% The flow from frame k to the reference frame, measured on both enlarged
-% to the high-resolution grid, says which reference point frame k shows at
-% each pixel: exactly the backward map of the operator, once the pixel grid
-% is added.  The flow lives on frame k's grid, so frame k's colours guide
-% its smoothing (edges of the flow follow edges of that frame).
+% The flow from frame k to the reference frame says which reference point
+% frame k shows at each pixel: exactly the backward map of the operator,
+% once the pixel grid is added.  It is measured on the low-resolution frames
+% and enlarged to the high-resolution grid (s times the bicubic enlargement
+% of the flow): on continuous sub-pixel shifts that is both faster and
+% closer to the true motion than the flow of the enlarged frames, whose
+% interpolated detail the flow follows.  The flow lives on frame k's grid, so
+% frame k's colours guide its smoothing (edges of the flow follow edges of
+% that frame).  The frames go to qmv_motion_fields in batches of as many
+% frames as it has threads, so that progress shows after each batch.
 N = numel(frames);
 maps = cell(1, N);
-refHR = colour(sr_upscale_bicubic(frames{ref}, s));
-for k = 1:N
-  if k == ref
-    continue;
+others = [1:ref - 1, ref + 1:N];
+refFrame = colour(frames{ref});
+batch = max(1, flow_threads());
+tStart = tic;
+for first = 1:batch:numel(others)
+  ks = others(first:min(first + batch - 1, numel(others)));
+  stack = zeros([size(refFrame), numel(ks)]);
+  for i = 1:numel(ks)
+    stack(:, :, :, i) = colour(frames{ks(i)});
   end
-  frameHR = colour(sr_upscale_bicubic(frames{k}, s));
-  flow = qmv_motion_field(frameHR, refHR);
-  if opts.smoothFlow
-    flow = dpx_guided_smooth(flow, frameHR, opts.flowRadius, opts.flowSpatial, ...
-                             opts.flowRange);
+  flows = qmv_motion_fields(stack, refFrame);
+  for i = 1:numel(ks)
+    flow = flows(:, :, :, i);
+    if opts.smoothFlow
+      flow = dpx_guided_smooth(flow, stack(:, :, :, i), opts.flowRadius, ...
+                               opts.flowSpatial, opts.flowRange);
+    end
+    maps{ks(i)} = identity + s * sr_upscale_bicubic(flow, s);
   end
-  maps{k} = identity + flow;
+  progress(opts, 'sr_reconstruct: motion of %d/%d frames, %.2f s\n', ...
+           first + numel(ks) - 1, numel(others), toc(tStart));
 end
+end
+
+function n = flow_threads()
+% Threads of the compiled modules: OMP_NUM_THREADS when set, otherwise every
+% processor.
+n = str2double(getenv('OMP_NUM_THREADS'));
+if ~isfinite(n) || n < 1
+  if exist('OCTAVE_VERSION', 'builtin')
+    n = nproc();
+  else
+    n = feature('numcores');
+  end
+end
+n = floor(n);
 end
 
 function img = colour(img)
@@ -538,35 +568,22 @@ g2 = mean(gx .^ 2 + gy .^ 2, 3);
 ws = repmat(1 ./ sqrt(g2 + epsilon ^ 2), [1, 1, size(x, 3)]);
 end
 
-function b = right_hand_side(frames, fp, ref, s, H, W, P)
-% (1/N) * sum_k M_k' B_k' U (W_k .* y_k), with the transposes the operator uses.
-N = numel(frames);
-b = zeros(H, W, P);
-for k = 1:N
-  up = zeros(H, W, P);
-  up(1:s:end, 1:s:end, :) = fp.vecImgW{k} .* frames{k};
-  up = sr_filter_replicate(up, fp.vecKers{k}, 'corr');
-  if k ~= ref
-    up = qmv_scatter_nearest(up, fp.vecMapB{k});
-  end
-  b = b + up;
-end
-b = (fp.dataTermScale / N) * b;
+function b = right_hand_side(stack, x, fp)
+% (1/N) * sum_k M_k' B_k' U (W_k .* y_k), with the operator's transposed
+% blur and warp (qmv_weighted_rhs; x gives only the size).
+b = qmv_weighted_rhs(x, stack, fp);
 end
 
-function [res, rmsRes] = frame_residuals(x, frames, fp, ref, s)
-% D B M_k x - y_k for every frame, and their RMS over the pixels that count.
-N = numel(frames);
+function [res, rmsRes] = frame_residuals(x, stack, fp)
+% D B M_k x - y_k for every frame (qmv_frame_residuals), and their RMS over
+% the pixels that count.
+stackRes = qmv_frame_residuals(x, stack, fp);
+N = size(stackRes, 4);
 res = cell(1, N);
 total = 0;
 count = 0;
 for k = 1:N
-  z = x;
-  if k ~= ref
-    z = sr_warp_nearest(z, fp.vecMapB{k});
-  end
-  z = sr_filter_replicate(z, fp.vecKers{k}, 'conv');
-  res{k} = z(1:s:end, 1:s:end, :) - frames{k};
+  res{k} = stackRes(:, :, :, k);
   m = fp.vecImgW{k} > 0;
   total = total + sum(res{k}(m) .^ 2);
   count = count + nnz(m);

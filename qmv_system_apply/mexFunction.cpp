@@ -4,9 +4,9 @@
 // inside the computation (OpenCV, memory) are caught around the computation
 // only and reported through the host after the working matrices and imgAI are
 // released; no exception leaves this function.
-#include "ArgumentContract.h"
-#include "IllegalVectorReport.h"
-#include "MatConversion.h"
+#include "contract/ArgumentContract.h"
+#include "warp/IllegalVectorReport.h"
+#include "conversions/MatConversion.h"
 #include "SystemOperator.h"
 
 #include "mex.h"

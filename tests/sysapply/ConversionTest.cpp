@@ -3,11 +3,11 @@
 // frame terms delivered out of order, plane by plane, shared among threads.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/FrameParallel.h"
-#include "qmv_system_apply/FrameTermSum.h"
-#include "qmv_system_apply/MapPixel.h"
-#include "qmv_system_apply/TermAssembly.h"
-#include "qmv_system_apply/MatConversion.h"
+#include "qmv_system_apply/frameloop/FrameParallel.h"
+#include "qmv_system_apply/frameloop/FrameTermSum.h"
+#include "qmv_system_apply/warp/MapPixel.h"
+#include "qmv_system_apply/frameloop/TermAssembly.h"
+#include "qmv_system_apply/conversions/MatConversion.h"
 
 #include "mex_standin.h"
 

@@ -2,7 +2,8 @@
 // checking, the result against the computation it wraps, shapes and warnings.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/MatConversion.h"
+#include "qmv_system_apply/conversions/MatConversion.h"
+#include "tests/reference/ReferenceSystemOperator.h"
 #include "qmv_system_apply/SystemOperator.h"
 
 #include "mex_standin.h"
