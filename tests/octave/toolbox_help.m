@@ -1,6 +1,11 @@
-% Every MEX function has its help beside it and its test blocks pass against
-% the MEX file: `help name` shows the syntax, `test name` runs the blocks.
-names = {'qmv_system_apply', 'qmv_scatter_nearest', 'qmv_motion_field', 'dpx_guided_smooth'};
+% Every MEX function (one help file in mexhelp/ each) has its help beside it
+% and its test blocks pass against the MEX file: `help name` shows the
+% syntax, `test name` runs the blocks.
+here = fileparts(mfilename('fullpath'));
+root = fileparts(fileparts(here));
+helpFiles = dir(fullfile(root, 'mexhelp', '*.m'));
+names = cellfun(@(f) f(1:end - 2), {helpFiles.name}, 'UniformOutput', false);
+assert(numel(names) >= 4 && any(strcmp(names, 'qmv_system_apply')));
 for i = 1:numel(names)
   name = names{i};
   file = which(name);
@@ -18,8 +23,7 @@ end
 
 % matlab/ holds no file named like a MEX function: with it first on the
 % path, every call still reaches the module.
-here = fileparts(mfilename('fullpath'));
-mcode = fullfile(fileparts(fileparts(here)), 'matlab');
+mcode = fullfile(root, 'matlab');
 addpath(mcode, '-begin');
 for i = 1:numel(names)
   [~, ~, ext] = fileparts(which(names{i}));
