@@ -63,10 +63,14 @@ function results = demo_superres(varargin)
 %     results = demo_superres('crop', 96, 'numFrames', 4, 'show', false);
 %     [results.psnr]
 %
-%   Your own frames: demo_superres('frames', 'my_frames', 'scale', 2), or a
-%   video: demo_superres('frames', 'clip.mp4', 'firstFrame', 100).
+%     demo_superres('frames', sr_sample_video(), 'numFrames', 4, 'show', false);
 %
-%   See also sr_reconstruct, sr_simulate_frames, sr_quality, qmv_read_video.
+%   Your own frames: demo_superres('frames', 'my_frames', 'scale', 2), or a
+%   video: demo_superres('frames', 'clip.mp4', 'firstFrame', 100).  Folders
+%   and videos are read by sr_read_frames, whose errors name a wrong file.
+%
+%   See also sr_reconstruct, sr_read_frames, sr_simulate_frames, sr_quality,
+%   qmv_read_video.
 
 opts = parse_options(varargin);
 if ~exist(opts.outDir, 'dir')
@@ -172,10 +176,18 @@ end
 function [frames, source, names] = load_frames(opts)
 src = opts.frames;
 if ischar(src) && exist(src, 'dir')
-  [frames, names] = read_folder(src);
+  [frames, names] = sr_read_frames(src);
   source = src;
 elseif ischar(src) && exist(src, 'file')
-  [frames, names] = read_video(src, opts.firstFrame, opts.numFrames);
+  [frames, names] = sr_read_frames(src, opts.firstFrame, opts.numFrames);
+  if isempty(frames)
+    error('demo_superres:input', 'demo_superres: no frame could be read from ''%s'' at frame %d', ...
+          src, opts.firstFrame);
+  end
+  if numel(frames) < opts.numFrames
+    fprintf('demo_superres: %s: only %d of %d frames from frame %d could be read\n', ...
+            src, numel(frames), opts.numFrames, opts.firstFrame);
+  end
   source = src;
 elseif ischar(src)
   error('demo_superres:input', 'demo_superres: no folder or video file ''%s''', src);
@@ -191,67 +203,6 @@ else
   error('demo_superres:option', ...
         'demo_superres: ''frames'' must be a folder, a video file or a non-empty cell array of images');
 end
-end
-
-function [frames, names] = read_folder(folder)
-listing = dir(folder);
-names = {};
-for i = 1:numel(listing)
-  [~, ~, ext] = fileparts(listing(i).name);
-  if ~listing(i).isdir && any(strcmpi(ext, {'.png', '.jpg', '.jpeg', '.tif', '.tiff', '.bmp', '.ppm', '.pgm'}))
-    names{end + 1} = listing(i).name; %#ok<AGROW>
-  end
-end
-if isempty(names)
-  error('demo_superres:input', 'demo_superres: no image files in ''%s''', folder);
-end
-names = natural_sort(names);
-frames = cell(1, numel(names));
-for i = 1:numel(names)
-  frames{i} = read_image(fullfile(folder, names{i}));
-  if ~isequal(size(frames{i}), size(frames{1}))
-    error('demo_superres:input', 'demo_superres: %s is %s, but %s is %s; all frames must have one size', ...
-          names{i}, size_text(frames{i}), names{1}, size_text(frames{1}));
-  end
-end
-end
-
-function [frames, names] = read_video(file, first, count)
-if ~any(exist('qmv_read_video') == [2, 3]) %#ok<EXIST>
-  error('demo_superres:input', ...
-        'demo_superres: reading the video ''%s'' needs qmv_read_video, which is not on the path', file);
-end
-[stack, numRead] = qmv_read_video(file, first, count);
-if numRead < 1
-  error('demo_superres:input', 'demo_superres: no frame could be read from ''%s'' at frame %d', ...
-        file, first);
-end
-if numRead < count
-  fprintf('demo_superres: %s: only %d of %d frames from frame %d could be read\n', ...
-          file, numRead, count, first);
-end
-frames = cell(1, numRead);
-names = cell(1, numRead);
-for k = 1:numRead
-  frames{k} = stack(:, :, :, k);
-  names{k} = sprintf('frame %d of %s', first + k - 1, file);
-end
-end
-
-function names = natural_sort(names)
-% Digit runs compare by value: f9.png before f10.png.
-keys = cell(size(names));
-for i = 1:numel(names)
-  parts = regexp(lower(names{i}), '\d+|\D+', 'match');
-  for j = 1:numel(parts)
-    if all(parts{j} >= '0' & parts{j} <= '9')
-      parts{j} = [repmat('0', 1, max(0, 24 - numel(parts{j}))), parts{j}];
-    end
-  end
-  keys{i} = [parts{:}];
-end
-[~, order] = sort(keys);
-names = names(order);
 end
 
 % -------------------------------------------------------------- helpers
@@ -291,7 +242,11 @@ end
 function print_table(rows, note)
 fprintf('\n%-26s %10s %8s %10s\n', 'method', 'PSNR (dB)', 'SSIM', 'time (s)');
 for i = 1:numel(rows)
-  fprintf('%-26s %10.2f %8.4f %10.3f\n', rows(i).method, rows(i).psnr, rows(i).ssim, rows(i).time);
+  if isnan(rows(i).psnr)
+    fprintf('%-26s %10s %8s %10.3f\n', rows(i).method, '-', '-', rows(i).time);
+  else
+    fprintf('%-26s %10.2f %8.4f %10.3f\n', rows(i).method, rows(i).psnr, rows(i).ssim, rows(i).time);
+  end
 end
 fprintf('(%s)\n\n', note);
 end
@@ -308,10 +263,14 @@ imwrite(to_uint8(est), recFile);
 fprintf('demo_superres: wrote %s (%d x %d: %s; below, the framed region %d times enlarged) and %s\n', ...
         sideFile, size(panels, 1), size(panels, 2), strjoin(labels, ', '), zoom, recFile);
 if opts.show
-  figure('Name', 'demo_superres');
-  image(panels);
-  axis image off;
-  title(strjoin(labels, ' | '));
+  try
+    figure('Name', 'demo_superres');
+    image(panels);
+    axis image off;
+    title(strjoin(labels, ' | '));
+  catch err
+    fprintf('demo_superres: no figure shown (%s)\n', err.message);
+  end
 end
 end
 

@@ -115,6 +115,9 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %                                         ones(3) / 9, 0.01);
 %     [est, info] = sr_reconstruct(frames, 'kernel', ones(3) / 9);
 %     [est, info] = sr_reconstruct(frames, 'kernel', ones(3) / 9, 'maps', maps);
+%     % Frames of a video file (or of a folder of images):
+%     clip = sr_read_frames(sr_sample_video(), 1, 6);
+%     big = sr_reconstruct(clip, 'scale', 2, 'verbose', false);
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_field, qmv_scatter_nearest, dpx_guided_smooth.

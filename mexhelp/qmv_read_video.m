@@ -37,10 +37,10 @@
 %     Error: firstFrame F is past the end of '...', which has M frames!
 %     Error: frame F of '...' could not be decoded!
 %
-%   Example:
-%     [frames, n] = qmv_read_video('clip.avi', 1, 8);   % your own video
-%     hr = sr_reconstruct(frames, 2);
-%     imshow(hr);
+%   Example (the sample clip; give your own video's file name instead):
+%     [frames, n] = qmv_read_video(sr_sample_video(), 1, 8);
+%     hr = sr_reconstruct(frames, 'scale', 2, 'verbose', false);
+%     size(hr)
 %
 %   See also sr_reconstruct, sr_read_frames, sr_batch.
 

@@ -17,7 +17,7 @@ step = max(W, zoomedSide) + gap;
 for i = 1:n
   panel = colour(images{i});
   c0 = (i - 1) * step;
-  img = draw_label(img, labels{i}, textZoom, 4, c0 + 2, step - gap - 2);
+  img = draw_label(img, labels{i}, textZoom, 4, c0, step - gap);
   framed = frame_region(panel, crop);
   img(labelH + (1:H), c0 + (1:W), :) = framed;
   part = panel(crop(1) - 1 + (1:side), crop(2) - 1 + (1:side), :);
@@ -32,9 +32,12 @@ z = max(1, min(3, floor((W - 4) / (6 * longest))));  % one size for all
 end
 
 function img = draw_label(img, text, textZoom, r0, c0, width)
-% A label longer than its panel is cut at the panel's edge.
+% Centred over its panel (so that neighbouring labels do not read as one);
+% a label longer than its panel is cut at the panel's edge.
 mask = sr_text_mask(text, textZoom);
+mask = mask(:, 1:end - textZoom);          % the last letter's spacing
 w = min(size(mask, 2), width);
+c0 = c0 + floor((width - w) / 2);
 mask = mask(:, 1:w);
 for p = 1:3
   plane = img(r0 + (1:size(mask, 1)), c0 + (1:w), p);

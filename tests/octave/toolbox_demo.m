@@ -66,9 +66,20 @@ try
   evalc('demo_superres(''frames'', folder, ''outDir'', outUser, ''show'', false);');
   error('no error raised for a frame of another size');
 catch err
-  assert(strcmp(err.identifier, 'demo_superres:input'), 'got %s', err.message);
+  assert(strcmp(err.identifier, 'sr_read_frames:input'), 'got %s', err.message);
   assert(~isempty(strfind(err.message, 'f11.png is 20 x 24 x 3')), 'got %s', err.message);
 end
+
+confirm_recursive_rmdir(false);
+% A video file: a range of its frames, the first of them the reference.
+outVideo = tempname();
+printed = evalc('resVideo = demo_superres(''frames'', sr_sample_video(), ''firstFrame'', 3, ''numFrames'', 4, ''outDir'', outVideo, ''show'', false, ''verbose'', false);');
+assert(~isempty(strfind(printed, '4 frames of 96 x 128 (h x w)')), printed);
+assert(~isempty(strfind(printed, 'reference frame: frame 3 of')));
+assert(numel(resVideo) == 4 && isequal(size(imread(fullfile(outVideo, 'reconstruction.png'))), [192 256 3]));
+printed = evalc('demo_superres(''frames'', sr_sample_video(), ''firstFrame'', 10, ''numFrames'', 8, ''outDir'', outVideo, ''show'', false, ''verbose'', false);');
+assert(~isempty(strfind(printed, 'only 3 of 8 frames')), printed);
+rmdir(outVideo, 's');
 
 outCell = tempname();
 evalc('resCell = demo_superres(''frames'', frames, ''outDir'', outCell, ''verbose'', false, ''show'', false);');
@@ -92,7 +103,6 @@ expect_demo_error('nosuch', 'nosuch', 1);
 expect_demo_error('no folder or video file', 'frames', fullfile(folder, 'missing'));
 expect_demo_error('options', 'options', 3);
 
-confirm_recursive_rmdir(false);
 rmdir(out, 's');
 rmdir(folder, 's');
 rmdir(outUser, 's');

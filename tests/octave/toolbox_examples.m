@@ -1,11 +1,14 @@
 % Every help example runs as printed: for each public function of the
 % toolbox (the M-files of matlab/ and the help files beside the MEX files),
 % the lines under "Example:" / "Examples:" in its help are executed in a
-% scratch folder, and its %!demo blocks run as well.
+% scratch folder, and its %!demo blocks run as well.  (The MEX folder
+% holds copies of mexhelp/.)
 
 here = fileparts(mfilename('fullpath'));
 root = fileparts(fileparts(here));
-files = [dir(fullfile(root, 'matlab', '*.m')); dir(fullfile(root, 'mexhelp', '*.m'))];
+% The MEX folder also holds the M-files the build generates (qmv_version).
+mexDir = fileparts(which('qmv_system_apply'));
+files = [dir(fullfile(root, 'matlab', '*.m')); dir(fullfile(mexDir, '*.m'))];
 names = cellfun(@(f) f(1:end - 2), {files.name}, 'UniformOutput', false);
 names = setdiff(names, {'Contents'});
 

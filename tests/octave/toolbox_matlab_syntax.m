@@ -30,11 +30,14 @@ found = matlab_syntax_issues(good);
 delete(good);
 assert(isempty(found), 'flagged MATLAB-clean code: %s', strjoin(found, '; '));
 
-% The toolbox: matlab/, its private helpers and the MEX functions' help files.
+% The toolbox: matlab/, its private helpers and the M-files beside the MEX files.
 here = fileparts(mfilename('fullpath'));
 root = fileparts(fileparts(here));
+% The MEX folder holds the help files (copies of mexhelp/) and the M-files
+% the build generates from templates.
+mexDir = fileparts(which('qmv_system_apply'));
 files = [dir(fullfile(root, 'matlab', '*.m')); dir(fullfile(root, 'matlab', 'private', '*.m')); ...
-         dir(fullfile(root, 'mexhelp', '*.m'))];
+         dir(fullfile(mexDir, '*.m'))];
 issues = {};
 for i = 1:numel(files)
   issues = [issues, matlab_syntax_issues(fullfile(files(i).folder, files(i).name))]; %#ok<AGROW>
