@@ -16,7 +16,7 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     frames  1 x N (or N x 1) cell array of h x w x P images, or an
 %             h x w x P x N array; P = 1 (grey) or 3 (colour); N >= 1.
 %             double, single or logical frames are taken on a 0..1 scale
-%             (frames whose values go beyond 2, such as double(imread(f)),
+%             (frames whose values go beyond +-2, such as double(imread(f)),
 %             are reconstructed as given but draw the warning
 %             'sr_reconstruct:range': divide them by 255); integer classes
 %             are scaled to 0..1 over their full range, as im2double does
@@ -238,7 +238,7 @@ for k = 1:N
   if any(~isfinite(f(:)))
     input_error(sprintf('frame %d holds NaN or Inf values', k));
   end
-  largest = max(largest, max(f(:)));
+  largest = max(largest, max(abs(f(:))));
   frames{k} = f;
 end
 warn_if_off_scale(largest);
@@ -397,7 +397,7 @@ function warn_if_off_scale(largest)
 % the robust weights are tuned for 0..1, so the result is poor.
 if largest > 2
   warning('sr_reconstruct:range', ...
-          ['sr_reconstruct: frames reach %g, beyond the 0..1 scale the defaults are ', ...
+          ['sr_reconstruct: frames reach values of magnitude %g, beyond the 0..1 scale the defaults are ', ...
            'made for; divide them by 255 (or pass the uint8 images as they are)'], largest);
 end
 end

@@ -97,6 +97,9 @@ scaled = cellfun(@(f) 255 * f, unit, 'UniformOutput', false);
 assert(strcmp(warning_of(@() sr_reconstruct(scaled, 'kernel', kernel / 16, args{:})), ...
               'sr_reconstruct:range'));
 assert(isempty(warning_of(@() sr_reconstruct(frames, 'kernel', kernel / 16, args{:}))));
+centred = cellfun(@(f) 255 * (f - 0.5), unit, 'UniformOutput', false);
+assert(strcmp(warning_of(@() sr_reconstruct(centred, 'kernel', kernel / 16, args{:})), ...
+              'sr_reconstruct:range'));
 
 % A solve that ends in values that are not finite is warned about.
 huge = cellfun(@(f) 1e160 * f, unit, 'UniformOutput', false);
