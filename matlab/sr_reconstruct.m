@@ -258,6 +258,9 @@ opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
               'flowspatial', 3, 'flowrange', 0.1, 'initial', [], 'verbose', true);
 if numel(args) == 1 && isstruct(args{1})
   given = args{1};
+  if ~isscalar(given)
+    option_error('an options struct must be a single struct, not a struct array');
+  end
   names = fieldnames(given);
   args = cell(1, 2 * numel(names));
   for i = 1:numel(names)

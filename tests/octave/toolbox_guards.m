@@ -138,6 +138,7 @@ expect_option_error('initial', frames, 'initial', zeros(10, 10, 3));
 expect_option_error('unknown option', frames, 'nosuch', 1);
 expect_option_error('name/value', frames, 'scale');
 expect_option_error('character strings', frames, 3, 2);
+expect_option_error('single struct', frames, struct('scale', {2, 3}));
 % Flags take logical or 0/1 values, and a struct of options works.
 est = sr_reconstruct(frames, struct('kernel', kernel / 16, 'maps', {maps}, 'verbose', 0, ...
                                     'robust', false, 'outerIterations', 1));
