@@ -1,7 +1,6 @@
 # Runs one Octave test script in a fresh octave-cli; fails on error, signal or
 # any "fatal:" / "panic:" line (an interpreter that died inside a MEX call).
-# One addpath call keeps the order: the MEX folder must come before matlab/,
-# whose help files carry the same names and would otherwise shadow the modules.
+# The MEX folder holds the modules with their help files; matlab/ the M-code.
 set(code "addpath('${MEX_DIR}', '${SOURCE_DIR}/matlab', '${SOURCE_DIR}/tests/octave'); \
 try, source('${SCRIPT}'); catch err, disp(err.message); exit(1); end; exit(0);")
 execute_process(

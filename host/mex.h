@@ -84,6 +84,7 @@ size_t mxGetM(const mxArray* pa);
 size_t mxGetN(const mxArray* pa);
 size_t mxGetElementSize(const mxArray* pa);
 double mxGetScalar(const mxArray* pa);
+char* mxArrayToString(const mxArray* pa);
 double* mxGetPr(const mxArray* pa);
 double* mxGetPi(const mxArray* pa);
 void* mxGetData(const mxArray* pa);

@@ -302,6 +302,18 @@ mxArray* mxCreateLogicalScalar(bool v) {
   return pa;
 }
 
+// The characters of a char array, one byte each, in a block the caller frees
+// with mxFree; null for any other class.
+char* mxArrayToString(const mxArray* pa) {
+  CheckArray(pa);
+  if (pa->classId != mxCHAR_CLASS) return nullptr;
+  const size_t n = Count(pa->vDims);
+  char* s = static_cast<char*>(std::malloc(n + 1));
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(static_cast<const char16_t*>(pa->pReal)[i]);
+  s[n] = '\0';
+  return s;
+}
+
 mxArray* mxCreateString(const char* s) {
   const size_t n = s ? std::strlen(s) : 0;
   mxArray* pa = NewArray(mxCHAR_CLASS, {n ? 1u : 0u, n}, false);

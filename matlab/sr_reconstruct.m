@@ -14,14 +14,28 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   Inputs
 %     frames  1 x N (or N x 1) cell array of h x w x P images, or an
-%             h x w x P x N array; double on a 0..1 scale (uint8 and uint16
-%             are scaled to 0..1); P = 1 (grey) or 3 (colour); N >= 1
+%             h x w x P x N array; P = 1 (grey) or 3 (colour); N >= 1.
+%             double, single or logical frames are taken on a 0..1 scale
+%             (frames whose values go beyond +-2, such as double(imread(f)),
+%             are reconstructed as given but draw the warning
+%             'sr_reconstruct:range': divide them by 255); integer classes
+%             are scaled to 0..1 over their full range, as im2double does
+%             (uint8 by 255, int16 from -32768..32767, and so on)
 %
 %   Options (names are case-insensitive; defaults in brackets)
 %     'scale'           integer scale factor s [2]
 %     'refFrame'        1-based index of the reference frame [1]
-%     'kernel'          2-D blur kernel of the camera, sums to 1
-%                       [5 x 5 Gaussian, sigma 1]
+%     'kernel'          2-D blur kernel of the camera, real and finite
+%                       [5 x 5 Gaussian, sigma 1].  A kernel whose sum is
+%                       not 1 (ones(3), say) is divided by its sum, with
+%                       the warning 'sr_reconstruct:kernelSum'; a sum of 0
+%                       or less is refused.  A kernel of even height or
+%                       width (a 2 x 2 box: pixel integration at s = 2)
+%                       gets a zero row on top and a zero column on the
+%                       left: the blur is the same, and its centre becomes
+%                       a pixel, so the blur and its transpose in
+%                       qmv_system_apply are exact adjoints, which the
+%                       conjugate-gradient solve needs
 %     'maps'            known motion: cell of N maps of (s*h) x (s*w) x 2,
 %                       plane 1 column, plane 2 row, absolute 1-based
 %                       coordinates of the reference-grid point that frame k
@@ -39,16 +53,36 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     'smoothFlow'      smooth the estimated flow with dpx_guided_smooth
 %                       guided by the frame's colours [true]
 %     'flowRadius'      window radius of that smoothing [2]
-%     'flowSpatial'     its spatial scale in pixels [3]
+%     'flowSpatial'     its spatial scale in low-resolution pixels [3]
 %     'flowRange'       its colour scale on the 0..1 scale [0.1]
 %     'initial'         first estimate, (s*h) x (s*w) x P
 %                       [bicubic enlargement of the reference frame]
 %     'verbose'         print one progress line per outer iteration [true]
 %
+%   Every option is checked before any work starts: a value of the wrong
+%   class, size or range is an error 'sr_reconstruct:option' naming it.
+%   Flags ('robust', 'smoothFlow', 'verbose') take true/false or 1/0.
+%
+%   Memory
+%     Besides the frames, a call holds N motion maps of (s*h) x (s*w) x 2
+%     doubles (16*N*s^2*h*w bytes: 8 frames of 480 x 640 at s = 2 take
+%     157 MB) and a few (s*h) x (s*w) x P images for the solve; info.maps
+%     returns the maps.  Reconstruct large frames in tiles or with fewer
+%     frames when that does not fit.
+%
+%   Warnings
+%     'sr_reconstruct:range'      frames beyond the 0..1 scale
+%     'sr_reconstruct:kernelSum'  kernel normalised to sum 1
+%     'sr_reconstruct:diverged'   a conjugate-gradient solve ended with a
+%                                 residual above its right-hand side, or
+%                                 with values that are not finite; the
+%                                 text says what to change
+%
 %   Outputs
 %     imgHR   (s*h) x (s*w) x P double
 %     info    struct: scale, refFrame, numFrames, motion ('estimated' or
-%             'given'), maps (the maps used), timeMotion, timeSolve,
+%             'given'), maps (the maps used), kernel (the kernel used,
+%             after normalising and padding), timeMotion, timeSolve,
 %             timeTotal (seconds), iterations (outer iterations run; fewer
 %             than asked when one needs no CG step), cgIterations (steps
 %             per outer iteration), residuals (RMS of the frame residuals
@@ -56,10 +90,11 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %             of each solve)
 %
 %   Method
-%     Motion: each frame and the reference frame are enlarged to the
-%     high-resolution grid (sr_upscale_bicubic); qmv_motion_field gives the
-%     flow from the frame to the reference frame, dpx_guided_smooth smooths
-%     it, and the flow plus the pixel grid is the map of absolute 1-based
+%     Motion: qmv_motion_fields gives the flow from each low-resolution
+%     frame to the reference frame (all frames in parallel),
+%     dpx_guided_smooth smooths it guided by the frame's colours (the flow
+%     options count low-resolution pixels), and s times its bicubic
+%     enlargement plus the pixel grid is the map of absolute 1-based
 %     coordinates that the operator takes.
 %     Solve: iteratively reweighted least squares.  Each outer iteration
 %     sets robust data weights W_k from the residuals and edge-preserving
@@ -76,18 +111,21 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %   "sr_reconstruct: ".
 %
 %   Example:
-%     img = double(imread('butterfly.png')) / 255;
+%     img = sr_sample_image();
 %     [frames, maps] = sr_simulate_frames(img, 2, [0 0; 1 0; 0 1; 1 1], ...
 %                                         ones(3) / 9, 0.01);
 %     [est, info] = sr_reconstruct(frames, 'kernel', ones(3) / 9);
 %     [est, info] = sr_reconstruct(frames, 'kernel', ones(3) / 9, 'maps', maps);
+%     % Frames of a video file (or of a folder of images):
+%     clip = sr_read_frames(sr_sample_video(), 1, 6);
+%     big = sr_reconstruct(clip, 'scale', 2, 'verbose', false);
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_field, qmv_scatter_nearest, dpx_guided_smooth.
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
-opts = parse_options(varargin, N);
+opts = parse_options(varargin, N, [h, w, P]);
 s = opts.scale;
 H = h * s;
 W = w * s;
@@ -131,15 +169,18 @@ info.cgIterations = zeros(1, opts.outerIterations);
 info.residuals = zeros(1, opts.outerIterations);
 info.cgResiduals = zeros(1, opts.outerIterations);
 res = {};
+warned = false;
+stack = cat(4, frames{:});
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && it > 1
     fp.vecImgW = robust_weights(res, masks);
   end
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
-  b = right_hand_side(frames, fp, ref, s, H, W, P);
+  b = right_hand_side(stack, x, fp);
   [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
-  [res, rmsRes] = frame_residuals(x, frames, fp, ref, s);
+  warned = warn_if_diverged(x, cgRes, it, opts, warned);
+  [res, rmsRes] = frame_residuals(x, stack, fp);
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
   info.residuals(it) = rmsRes;
@@ -159,6 +200,7 @@ info.refFrame = ref;
 info.numFrames = N;
 info.motion = motion;
 info.maps = maps;
+info.kernel = opts.kernel;
 info.iterations = it;
 info.timeMotion = timeMotion;
 info.timeSolve = toc(tSolve);
@@ -181,6 +223,7 @@ if ~iscell(frames) || isempty(frames)
 end
 N = numel(frames);
 sz = [];
+largest = 0;
 for k = 1:N
   f = frames{k};
   if ~(isnumeric(f) || islogical(f)) || issparse(f) || ~isreal(f) || isempty(f) || ndims(f) > 3
@@ -195,8 +238,10 @@ for k = 1:N
   if any(~isfinite(f(:)))
     input_error(sprintf('frame %d holds NaN or Inf values', k));
   end
+  largest = max(largest, max(abs(f(:))));
   frames{k} = f;
 end
+warn_if_off_scale(largest);
 h = sz(1);
 w = sz(2);
 P = sz(3);
@@ -205,7 +250,7 @@ if P ~= 1 && P ~= 3
 end
 end
 
-function opts = parse_options(args, N)
+function opts = parse_options(args, N, frameSize)
 opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
               'maps', [], 'outeriterations', 3, 'cgiterations', 8, ...
               'cgtolerance', 1e-3, 'lambda', 5e-4, 'tvepsilon', 0.005, ...
@@ -213,6 +258,9 @@ opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
               'flowspatial', 3, 'flowrange', 0.1, 'initial', [], 'verbose', true);
 if numel(args) == 1 && isstruct(args{1})
   given = args{1};
+  if ~isscalar(given)
+    option_error('an options struct must be a single struct, not a struct array');
+  end
   names = fieldnames(given);
   args = cell(1, 2 * numel(names));
   for i = 1:numel(names)
@@ -247,11 +295,16 @@ check_positive(opts.tvepsilon, 'tvEpsilon', true);
 check_integer(opts.flowradius, 0, 'flowRadius');
 check_positive(opts.flowspatial, 'flowSpatial', true);
 check_positive(opts.flowrange, 'flowRange', true);
-k = opts.kernel;
-if ~isa(k, 'double') || ~isreal(k) || issparse(k) || isempty(k) || ndims(k) ~= 2 || ...
-   any(~isfinite(k(:)))
-  option_error('kernel must be a real, finite, non-empty 2-D double matrix');
+check_flag(opts.robust, 'robust');
+check_flag(opts.smoothflow, 'smoothFlow');
+check_flag(opts.verbose, 'verbose');
+check_array_option(opts.maps, 'maps', 'a cell array of motion maps');
+check_array_option(opts.initial, 'initial', 'a real, finite numeric image');
+if ~isempty(opts.initial)
+  s = opts.scale;
+  check_initial(opts.initial, s * frameSize(1), s * frameSize(2), frameSize(3));
 end
+k = prepare_kernel(opts.kernel);
 
 % Internal names follow the documented spelling.
 opts = struct('scale', double(opts.scale), 'refFrame', double(opts.refframe), ...
@@ -286,6 +339,85 @@ if ~ok
   end
   option_error(sprintf('%s must be a non-negative real scalar', name));
 end
+end
+
+function check_flag(v, name)
+if ~((islogical(v) || isnumeric(v)) && isscalar(v) && isreal(v) && (v == 0 || v == 1))
+  option_error(sprintf('%s must be true or false', name));
+end
+end
+
+function check_array_option(v, name, what)
+% The class of 'maps' and 'initial' is checked here already; their sizes
+% follow from the frames and the scale and are checked where they are used.
+if isempty(v) && isnumeric(v)
+  return;
+end
+if strcmp(name, 'maps')
+  ok = iscell(v);
+else
+  ok = isnumeric(v) && isreal(v) && ~issparse(v) && ~isempty(v) && all(isfinite(v(:)));
+end
+if ~ok
+  option_error(sprintf('%s must be [] or %s', name, what));
+end
+end
+
+function k = prepare_kernel(k)
+% The blur the operator takes: a double matrix that sums to 1, with odd
+% sides.  The operator centres a kernel at row floor(kh/2) and column
+% floor(kw/2) (0-based) for its blur and its transpose alike; for an even
+% side these two are not adjoint, and CG on the normal equations then
+% diverges.  A zero row on top and column on the left leave the blur as
+% it is and make the centre a pixel of the kernel.
+if ~isnumeric(k) || ~isreal(k) || issparse(k) || isempty(k) || ndims(k) ~= 2
+  option_error('kernel must be a real, non-empty 2-D numeric matrix');
+end
+k = double(k);
+if any(~isfinite(k(:)))
+  option_error('kernel holds NaN or Inf values');
+end
+total = sum(k(:));
+if total <= 0
+  option_error(sprintf('kernel must sum to 1 (a blur keeps the brightness); its sum is %g', total));
+end
+if abs(total - 1) > 1e-6
+  warning('sr_reconstruct:kernelSum', ...
+          'sr_reconstruct: kernel sums to %g, not 1; divided by its sum (a blur keeps the brightness)', ...
+          total);
+  k = k / total;
+end
+if mod(size(k, 1), 2) == 0
+  k = [zeros(1, size(k, 2)); k];
+end
+if mod(size(k, 2), 2) == 0
+  k = [zeros(size(k, 1), 1), k];
+end
+end
+
+function warn_if_off_scale(largest)
+% Frames read with double(imread(f)) are on 0..255: the regulariser and
+% the robust weights are tuned for 0..1, so the result is poor.
+if largest > 2
+  warning('sr_reconstruct:range', ...
+          ['sr_reconstruct: frames reach values of magnitude %g, beyond the 0..1 scale the defaults are ', ...
+           'made for; divide them by 255 (or pass the uint8 images as they are)'], largest);
+end
+end
+
+function warned = warn_if_diverged(x, relRes, it, opts, warned)
+% A solve on a symmetric positive definite system never ends above its
+% right-hand side from a sensible start: when it does (or x is no longer
+% finite), the result is not to be trusted, and the user is told once.
+if warned || (relRes <= 1 && all(isfinite(x(:))))
+  return;
+end
+warned = true;
+warning('sr_reconstruct:diverged', ...
+        ['sr_reconstruct: the conjugate-gradient solve of outer iteration %d diverged ', ...
+         '(relative residual %.3g): the result is not to be trusted; put the frames and ', ...
+         '''initial'' on the 0..1 scale, give the camera''s blur as ''kernel'' ', ...
+         '(non-negative, sums to 1), or raise ''lambda'' (now %g)'], it, relRes, opts.lambda);
 end
 
 function maps = check_maps(maps, N, H, W)
@@ -332,26 +464,54 @@ end
 % ---------------------------------------------------------------- motion
 
 function maps = estimate_motion(frames, ref, s, identity, opts)
-% The flow from frame k to the reference frame, measured on both enlarged
-% to the high-resolution grid, says which reference point frame k shows at
-% each pixel: exactly the backward map of the operator, once the pixel grid
-% is added.  The flow lives on frame k's grid, so frame k's colours guide
-% its smoothing (edges of the flow follow edges of that frame).
+% The flow from frame k to the reference frame says which reference point
+% frame k shows at each pixel: exactly the backward map of the operator,
+% once the pixel grid is added.  It is measured on the low-resolution frames
+% and enlarged to the high-resolution grid (s times the bicubic enlargement
+% of the flow): on continuous sub-pixel shifts that is both faster and
+% closer to the true motion than the flow of the enlarged frames, whose
+% interpolated detail the flow follows.  The flow lives on frame k's grid, so
+% frame k's colours guide its smoothing (edges of the flow follow edges of
+% that frame).  The frames go to qmv_motion_fields in batches of as many
+% frames as it has threads, so that progress shows after each batch.
 N = numel(frames);
 maps = cell(1, N);
-refHR = colour(sr_upscale_bicubic(frames{ref}, s));
-for k = 1:N
-  if k == ref
-    continue;
+others = [1:ref - 1, ref + 1:N];
+refFrame = colour(frames{ref});
+batch = max(1, flow_threads());
+tStart = tic;
+for first = 1:batch:numel(others)
+  ks = others(first:min(first + batch - 1, numel(others)));
+  stack = zeros([size(refFrame), numel(ks)]);
+  for i = 1:numel(ks)
+    stack(:, :, :, i) = colour(frames{ks(i)});
   end
-  frameHR = colour(sr_upscale_bicubic(frames{k}, s));
-  flow = qmv_motion_field(frameHR, refHR);
-  if opts.smoothFlow
-    flow = dpx_guided_smooth(flow, frameHR, opts.flowRadius, opts.flowSpatial, ...
-                             opts.flowRange);
+  flows = qmv_motion_fields(stack, refFrame);
+  for i = 1:numel(ks)
+    flow = flows(:, :, :, i);
+    if opts.smoothFlow
+      flow = dpx_guided_smooth(flow, stack(:, :, :, i), opts.flowRadius, ...
+                               opts.flowSpatial, opts.flowRange);
+    end
+    maps{ks(i)} = identity + s * sr_upscale_bicubic(flow, s);
   end
-  maps{k} = identity + flow;
+  progress(opts, 'sr_reconstruct: motion of %d/%d frames, %.2f s\n', ...
+           first + numel(ks) - 1, numel(others), toc(tStart));
 end
+end
+
+function n = flow_threads()
+% Threads of the compiled modules: OMP_NUM_THREADS when set, otherwise every
+% processor.
+n = str2double(getenv('OMP_NUM_THREADS'));
+if ~isfinite(n) || n < 1
+  if exist('OCTAVE_VERSION', 'builtin')
+    n = nproc();
+  else
+    n = feature('numcores');
+  end
+end
+n = floor(n);
 end
 
 function img = colour(img)
@@ -411,35 +571,22 @@ g2 = mean(gx .^ 2 + gy .^ 2, 3);
 ws = repmat(1 ./ sqrt(g2 + epsilon ^ 2), [1, 1, size(x, 3)]);
 end
 
-function b = right_hand_side(frames, fp, ref, s, H, W, P)
-% (1/N) * sum_k M_k' B_k' U (W_k .* y_k), with the transposes the operator uses.
-N = numel(frames);
-b = zeros(H, W, P);
-for k = 1:N
-  up = zeros(H, W, P);
-  up(1:s:end, 1:s:end, :) = fp.vecImgW{k} .* frames{k};
-  up = sr_filter_replicate(up, fp.vecKers{k}, 'corr');
-  if k ~= ref
-    up = qmv_scatter_nearest(up, fp.vecMapB{k});
-  end
-  b = b + up;
-end
-b = (fp.dataTermScale / N) * b;
+function b = right_hand_side(stack, x, fp)
+% (1/N) * sum_k M_k' B_k' U (W_k .* y_k), with the operator's transposed
+% blur and warp (qmv_weighted_rhs; x gives only the size).
+b = qmv_weighted_rhs(x, stack, fp);
 end
 
-function [res, rmsRes] = frame_residuals(x, frames, fp, ref, s)
-% D B M_k x - y_k for every frame, and their RMS over the pixels that count.
-N = numel(frames);
+function [res, rmsRes] = frame_residuals(x, stack, fp)
+% D B M_k x - y_k for every frame (qmv_frame_residuals), and their RMS over
+% the pixels that count.
+stackRes = qmv_frame_residuals(x, stack, fp);
+N = size(stackRes, 4);
 res = cell(1, N);
 total = 0;
 count = 0;
 for k = 1:N
-  z = x;
-  if k ~= ref
-    z = sr_warp_nearest(z, fp.vecMapB{k});
-  end
-  z = sr_filter_replicate(z, fp.vecKers{k}, 'conv');
-  res{k} = z(1:s:end, 1:s:end, :) - frames{k};
+  res{k} = stackRes(:, :, :, k);
   m = fp.vecImgW{k} > 0;
   total = total + sum(res{k}(m) .^ 2);
   count = count + nnz(m);
@@ -469,3 +616,44 @@ while n < maxSteps && sqrt(rs) > tol * nb
 end
 relRes = sqrt(rs) / nb;
 end
+
+%!shared truth, frames, maps, kernel
+%! [c, r] = meshgrid (1:48, 1:48);
+%! truth = 0.3 + 0.4 * double ((c - 20) .^ 2 + (r - 26) .^ 2 < 100) + 0.2 * sin (c / 5);
+%! kernel = [1 2 1]' * [1 2 1] / 16;
+%! randn ('state', 1);
+%! [frames, maps] = sr_simulate_frames (truth, 2, [0 0; 1 0; 0 1; 1 1], kernel, 0.005);
+%!test
+%! [est, info] = sr_reconstruct (frames, 'kernel', kernel, 'maps', maps, 'verbose', false);
+%! assert (size (est), [48 48]);
+%! assert (sr_quality (est, truth, 4) > sr_quality (sr_upscale_bicubic (frames{1}, 2), truth, 4) + 3);
+%! assert (info.numFrames, 4);
+%! assert (strcmp (info.motion, 'given'));
+%!test
+%! % An h x w x 1 x N array is the same input as a cell of frames.
+%! a = sr_reconstruct (frames, 'kernel', kernel, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%! b = sr_reconstruct (cat (4, frames{:}), 'kernel', kernel, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%! assert (a, b);
+%!test
+%! % uint16 frames are scaled to 0..1 like im2double.
+%! f16 = cellfun (@(f) uint16 (round (65535 * min (max (f, 0), 1))), frames, 'UniformOutput', false);
+%! est = sr_reconstruct (f16, 'kernel', kernel, 'maps', maps, 'verbose', false);
+%! assert (max (est(:)) < 1.5);
+%!warning <sums to 16> sr_reconstruct (frames, 'kernel', kernel * 16, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%!warning <0..1 scale> sr_reconstruct (cellfun (@(f) 255 * f, frames, 'UniformOutput', false), 'kernel', kernel, 'maps', maps, 'verbose', false, 'outerIterations', 1);
+%!error <frames must be> sr_reconstruct ({})
+%!error <differs in size> sr_reconstruct ({ones(8), ones(9)})
+%!error <kernel must sum> sr_reconstruct (frames, 'kernel', -kernel)
+%!error <verbose must be true or false> sr_reconstruct (frames, 'verbose', 'no')
+
+%!demo
+%! % Four frames of a part of the photograph, moved by known sub-pixel
+%! % steps: the reconstruction against bicubic enlargement of frame 1.
+%! img = sr_sample_image ();
+%! img = img(81:176, 81:176, :);
+%! kernel = ones (2) / 4;           % pixel integration: an even kernel
+%! [frames, maps] = sr_simulate_frames (img, 2, [0 0; 1 0; 0 1; 1 1], kernel, 0.01);
+%! [est, info] = sr_reconstruct (frames, 'kernel', kernel, 'maps', maps, 'verbose', false);
+%! printf ('bicubic %.2f dB, sr_reconstruct %.2f dB, kernel used %d x %d\n', ...
+%!         sr_quality (sr_upscale_bicubic (frames{1}, 2), img, 4), ...
+%!         sr_quality (est, img, 4), size (info.kernel));

@@ -20,10 +20,10 @@ function imgHR = sr_upscale_bicubic(img, s)
 %   See also sr_reconstruct, demo_superres.
 
 if nargin ~= 2
-  error('sr_upscale_bicubic: usage: imgHR = sr_upscale_bicubic(img, s)');
+  error('sr_upscale_bicubic:usage', 'sr_upscale_bicubic: usage: imgHR = sr_upscale_bicubic(img, s)');
 end
 if ~isscalar(s) || ~isreal(s) || s < 1 || s ~= round(s)
-  error('sr_upscale_bicubic: s must be a positive integer');
+  error('sr_upscale_bicubic:input', 'sr_upscale_bicubic: s must be a positive integer');
 end
 img = sr_to_unit(img);
 [h, w, p] = size(img);
@@ -58,3 +58,26 @@ wt(near) = (a + 2) * d(near) .^ 3 - (a + 3) * d(near) .^ 2 + 1;
 wt(far) = a * d(far) .^ 3 - 5 * a * d(far) .^ 2 + 8 * a * d(far) - 4 * a;
 end
 
+
+%!test
+%! img = reshape (mod ((1:5*7*3) * 0.37, 1), 5, 7, 3);
+%! big = sr_upscale_bicubic (img, 3);
+%! assert (size (big), [15 21 3]);
+%! assert (big(1:3:end, 1:3:end, :), img, 1e-12);
+%!test
+%! % A linear ramp stays linear between the samples.
+%! [c, r] = meshgrid (1:8, 1:6);
+%! big = sr_upscale_bicubic (0.1 * c + 0.05 * r, 2);
+%! [C, R] = meshgrid (1:0.5:8.5, 1:0.5:6.5);
+%! inner = big(3:end - 4, 3:end - 4);
+%! ramp = 0.1 * C + 0.05 * R;
+%! assert (inner, ramp(3:end - 4, 3:end - 4), 1e-12);
+%!assert (sr_upscale_bicubic (uint8 ([0 255; 255 0]), 1), [0 1; 1 0])
+%!error <positive integer> sr_upscale_bicubic (ones (4), 1.5)
+%!error <usage> sr_upscale_bicubic (ones (4))
+
+%!demo
+%! img = sr_sample_image ();
+%! small = img(1:2:end, 1:2:end, :);
+%! printf ('bicubic enlargement of every other pixel: %.2f dB\n', ...
+%!         sr_quality (sr_upscale_bicubic (small, 2), img, 4));

@@ -1,11 +1,12 @@
-% img = sr_to_unit(img): intensities as doubles on a 0..1 scale; uint8 and
-% uint16 images are scaled by their full range, other classes are converted as
-% they are.
+% img = sr_to_unit(img): intensities as doubles on a 0..1 scale, as im2double
+% gives them: integer classes are mapped from their full range (uint8 by 255,
+% int16 from -32768..32767 and so on); double, single and logical images are
+% converted as they are.
 function img = sr_to_unit(img)
-if isa(img, 'uint8')
-  img = double(img) / 255;
-elseif isa(img, 'uint16')
-  img = double(img) / 65535;
+if isinteger(img)
+  lo = double(intmin(class(img)));
+  hi = double(intmax(class(img)));
+  img = (double(img) - lo) / (hi - lo);
 else
   img = double(img);
 end

@@ -12,7 +12,8 @@ set(dir ${prefix}/${TOOLBOX_SUBDIR})
 foreach(file qmv_system_apply.mex qmv_scatter_nearest.mex qmv_motion_field.mex
              dpx_guided_smooth.mex qmv_system_apply.m qmv_scatter_nearest.m
              qmv_motion_field.m dpx_guided_smooth.m sr_reconstruct.m demo_superres.m
-             sr_upscale_bicubic.m private/sr_warp_nearest.m data/butterfly.png)
+             sr_upscale_bicubic.m private/sr_warp_nearest.m data/butterfly.png
+             data/butterfly_clip.avi sr_sample_image.m)
   if(NOT EXISTS ${dir}/${file})
     message(FATAL_ERROR "installed toolbox lacks ${file}")
   endif()

@@ -49,7 +49,7 @@
 %   as its truncation.
 %
 %   Example:
-%     guide = double(imread('butterfly.png')) / 255;
+%     guide = sr_sample_image();
 %     noisy = guide(:, :, 2) + 0.05 * randn(size(guide, 1), size(guide, 2));
 %     smooth = dpx_guided_smooth(noisy, guide, 3, 3, 0.1);
 %

@@ -35,7 +35,7 @@
 %   "Error: " message too.  Only the real part of complex frames is read.
 %
 %   Example:
-%     img1 = double(imread('butterfly.png')) / 255;
+%     img1 = sr_sample_image();
 %     img2 = img1(:, [1 1 1:end-2], :);        % content moves 2 columns right
 %     flow = qmv_motion_field(img1, img2);
 %     median(reshape(flow(20:end-20, 20:end-20, 1), [], 1))   % about 2

@@ -1,0 +1,60 @@
+// Frames in parallel: each thread takes whole frames (dynamic schedule, since
+// frames cost about the same but threads may be slowed by other work), and a
+// failure is kept per frame so that the reported one does not depend on which
+// thread met it first.
+#include "StackFlows.h"
+
+#include <vector>
+
+#include <opencv2/core.hpp>
+
+#include "FailureText.h"
+#include "FlowToPlanes.h"
+#include "MotionField.h"
+
+namespace {
+
+std::string FrameFlow(const SFrameStacks& stacks, std::size_t k, double* pFlow)
+{
+  const int iHeight = static_cast<int>(stacks.shape.nHeight);
+  const int iWidth = static_cast<int>(stacks.shape.nWidth);
+  cv::Mat matFlow;
+  std::string sFailure =
+      FailureText([&] { MotionFieldFromArrays(stacks.From(k), stacks.To(k), iHeight, iWidth, matFlow); });
+  if (! sFailure.empty())
+    return sFailure;
+  if (matFlow.type() != CV_32FC2 || matFlow.rows != iHeight || matFlow.cols != iWidth)
+    return "Error: qmv_motion_fields failed, the solver returned a flow of another size!";
+  return FailureText([&] { FlowToPlanes(matFlow, pFlow); });
+}
+
+}  // namespace
+
+std::string ComputeStackFlows(const SFrameStacks& stacks, double* pFlows)
+{
+  const long iFrames = static_cast<long>(stacks.shape.nFrames);
+  std::vector<std::string> vFailures;
+  std::vector<char> vOutOfMemory;
+  try {
+    vFailures.resize(stacks.shape.nFrames);
+    vOutOfMemory.assign(stacks.shape.nFrames, 0);
+  } catch (...) {
+    return "Error: out of memory!";
+  }
+#pragma omp parallel for schedule(dynamic, 1)
+  for (long k = 0; k < iFrames; ++k) {
+    const std::size_t n = static_cast<std::size_t>(k);
+    try {
+      vFailures[n] = FrameFlow(stacks, n, pFlows + n * stacks.FlowValues());
+    } catch (...) {  // only the failure text's own allocation can throw here
+      vOutOfMemory[n] = 1;
+    }
+  }
+  for (std::size_t n = 0; n < vFailures.size(); ++n) {
+    if (vOutOfMemory[n])
+      return "Error: out of memory!";
+    if (! vFailures[n].empty())
+      return vFailures[n];
+  }
+  return std::string();
+}

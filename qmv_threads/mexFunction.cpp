@@ -1,0 +1,39 @@
+// Entry of qmv_threads:
+//   previous = qmv_threads(numThreads)   numThreads = qmv_threads()
+// Sets (or reads) how many threads the compiled functions of this session
+// use. Worker processes that share the cores (sr_batch) set one each, since
+// an environment variable set after the host started is no longer read.
+#include <climits>
+#include <cmath>
+
+#include "mex.h"
+
+#include "ThreadCount.h"
+
+namespace {
+
+enum { IN_NUM_THREADS, MAX_INPUTS };
+enum { OUT_COUNT, MAX_OUTPUTS };
+
+// A whole number from 1 to a count no machine needs more of.
+bool IsThreadCount(const mxArray* pmx)
+{
+  if (! mxIsNumeric(pmx) || mxIsComplex(pmx) || mxIsSparse(pmx) || mxGetNumberOfElements(pmx) != 1)
+    return false;
+  const double d = mxGetScalar(pmx);
+  return std::isfinite(d) && d >= 1 && d <= 4096 && d == std::floor(d);
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+  if (nlhs > MAX_OUTPUTS || nrhs > MAX_INPUTS)
+    mexErrMsgTxt("Usage: previous = qmv_threads(numThreads)");
+  if (nrhs > IN_NUM_THREADS && ! IsThreadCount(prhs[IN_NUM_THREADS]))
+    mexErrMsgTxt("Error: numThreads must be a whole number from 1 to 4096!");
+  const int iPrevious = CurrentThreadCount();
+  if (nrhs > IN_NUM_THREADS)
+    SetThreadCount(static_cast<int>(mxGetScalar(prhs[IN_NUM_THREADS])));
+  plhs[OUT_COUNT] = mxCreateDoubleScalar(iPrevious);
+}
