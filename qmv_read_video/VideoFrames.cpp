@@ -2,6 +2,7 @@
 #include "VideoFrames.h"
 
 #include <stdexcept>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <opencv2/core/utils/logger.hpp>
@@ -27,7 +28,12 @@ bool IsSupportedFrame(const cv::Mat& mat)
 // the user's session while the file is read; the caller gets one clear error.
 class CQuietLog {
 public:
-  CQuietLog() : m_previous(cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT)) {}
+  CQuietLog() : m_previous(cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT))
+  {
+    // FFmpeg's own decoder messages: OpenCV reads this once, when its FFmpeg
+    // back end first starts; a value the user set is kept.
+    setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
+  }
   ~CQuietLog() { cv::utils::logging::setLogLevel(m_previous); }
   CQuietLog(const CQuietLog&) = delete;
   CQuietLog& operator=(const CQuietLog&) = delete;
