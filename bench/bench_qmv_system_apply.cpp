@@ -6,10 +6,11 @@
 //  - the whole call through the stand-in host on two threads against one;
 //  - the heap the call needs at its peak, in high-resolution images, against
 //    the budget N + 2 * threads + 4.
-#include "ArgumentContract.h"
-#include "LargeBuffers.h"
-#include "MatConversion.h"
+#include "contract/ArgumentContract.h"
+#include "frameloop/LargeBuffers.h"
+#include "conversions/MatConversion.h"
 #include "SystemOperator.h"
+#include "tests/reference/ReferenceSystemOperator.h"
 
 #include "mex_standin.h"
 #include "tests/sysapply/AllocationMeter.h"

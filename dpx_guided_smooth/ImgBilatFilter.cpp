@@ -42,9 +42,16 @@ void CImgBilatFilter<T, G>::SetContext(int iRadius, float fSeps, float fReps, in
   m_fReps = fReps;
   m_iP = iP;
   if (iRadius < 0) std::cerr << "Error: CImgBilatFilter::SetContext() failed, illegal radius!" << std::endl;
-  if (!(fSeps > 0.0f) || !(fReps > 0.0f))
+  // A positive scale whose square underflows divides 0 by 0 at the window's
+  // centre and makes every output NaN: as illegal as a scale of 0.
+  const NBilatKernel::SParams par = KernelParams(iRadius, fSeps, fReps, iP);
+  if (!(fSeps > 0.0f) || !(fReps > 0.0f) || !(par.fDivS > 0.0f) || !(par.fDivR > 0.0f))
     std::cerr << "Error: CImgBilatFilter::SetContext() failed, illegal seps/reps!" << std::endl;
-  if (iP != 1 && iP != 2) std::cerr << "Error: CImgBilatFilter::SetContext() failed, p MUST BE 1 or 2!" << std::endl;
+  if (iP != 1 && iP != 2) ReportIllegalDistanceForm();
+}
+
+void ReportIllegalDistanceForm() {
+  std::cerr << "Error: CImgBilatFilter::SetContext() failed, p MUST BE 1 or 2!" << std::endl;
 }
 
 template <class T, class G>

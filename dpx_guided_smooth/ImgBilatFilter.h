@@ -11,6 +11,10 @@
 
 #include <vector>
 
+// Reports a distance form p other than 1 and 2 on std::cerr, as SetContext
+// does; the entry calls it too for a p that truncates to 1 or 2.
+void ReportIllegalDistanceForm();
+
 template <class T, class G>
 class CImgBilatFilter : public CImgFilter<T, G> {
 public:

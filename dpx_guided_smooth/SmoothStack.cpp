@@ -69,6 +69,7 @@ void SmoothStack(const double* pStack, const double* pGuide, int iH, int iW, std
   GuideFromColumnMajor(pGuide, iH, iW, imgGuide);
 
   CImgBilatFilter<float, CColorRGB<float>> filter(par.iRadius, par.fSeps, par.fReps, par.iP);
+  if (par.bPTruncated) ReportIllegalDistanceForm();
   filter.Precompute(imgGuide);
 
   CImage2D<float> imgSrc;

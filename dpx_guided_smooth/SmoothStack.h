@@ -10,6 +10,7 @@ struct SSmoothParams {
   float fSeps;
   float fReps;
   int iP;
+  bool bPTruncated = false;  // p was not a whole number but truncates to 1 or 2
 };
 
 // Rounds a double to single precision.

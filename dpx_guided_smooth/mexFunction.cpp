@@ -4,6 +4,8 @@
 // range weights come from the H x W x 3 colour guide imgGuide.
 #include "mex.h"
 
+#include "mexglue/ModuleUnload.h"
+
 #include "SmoothStack.h"
 
 #include <climits>
@@ -60,13 +62,17 @@ SSmoothParams ReadParams(int nrhs, const mxArray* prhs[]) {
   par.iRadius = TruncToInt32(mxGetScalar(prhs[IN_R]));
   par.fSeps = ToFloat(mxGetScalar(prhs[IN_SEPS]));
   par.fReps = ToFloat(mxGetScalar(prhs[IN_REPS]));
-  par.iP = TruncToInt32(nrhs == 6 ? mxGetScalar(prhs[IN_P]) : 2.0);
+  const double dP = nrhs == 6 ? mxGetScalar(prhs[IN_P]) : 2.0;
+  par.iP = TruncToInt32(dP);
+  // 1.5 or 1 + eps compute as 1, but are no legal p: reported like p = 3.
+  par.bPTruncated = (par.iP == 1 || par.iP == 2) && dP != par.iP;
   return par;
 }
 
 }  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[]) {
+  NMexGlue::ReleaseAtUnload();
   CheckArguments(nlhs, nrhs, prhs);
 
   const mxArray* pmxStack = prhs[IN_STACK];

@@ -53,6 +53,8 @@ void mexErrMsgIdAndTxt(const char* sId, const char* sFormat, ...);
 void mexWarnMsgTxt(const char* sText);
 int mexPrintf(const char* sFormat, ...);
 int mexEvalString(const char* sCommand);
+/* Registers the function the host calls before it unloads the module. */
+int mexAtExit(void (*fnExit)(void));
 
 /* Predicates. */
 bool mxIsDouble(const mxArray* pa);

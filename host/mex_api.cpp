@@ -145,6 +145,14 @@ int mexEvalString(const char* sCommand) {
   return 0;
 }
 
+int mexAtExit(void (*fnExit)(void)) {
+  NoteHostCall();
+  SState& s = State();
+  std::lock_guard<std::mutex> lock(s.mutex);
+  s.fnAtExit = fnExit;
+  return 0;
+}
+
 bool mxIsDouble(const mxArray* pa) { CheckArray(pa); return pa->classId == mxDOUBLE_CLASS; }
 bool mxIsSingle(const mxArray* pa) { CheckArray(pa); return pa->classId == mxSINGLE_CLASS; }
 bool mxIsComplex(const mxArray* pa) { CheckArray(pa); return pa->bComplex; }

@@ -84,6 +84,18 @@ CCallResult CallMex(int nlhs, const std::vector<const mxArray*>& vArgs) {
   return result;
 }
 
+bool UnloadModule() {
+  void (*fnAtExit)(void) = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    fnAtExit = State().fnAtExit;
+    State().fnAtExit = nullptr;
+  }
+  if (fnAtExit == nullptr) return false;
+  fnAtExit();
+  return true;
+}
+
 size_t LiveArrayCount() {
   std::lock_guard<std::mutex> lock(State().mutex);
   return State().live.size();

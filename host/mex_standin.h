@@ -50,6 +50,10 @@ struct CCallResult {
 // the real hosts do at the end of a call (also after an error).
 CCallResult CallMex(int nlhs, const std::vector<const mxArray*>& vArgs);
 
+// Unloads the module as a host would: calls the function it registered with
+// mexAtExit, if any, and forgets it. Returns whether there was one.
+bool UnloadModule();
+
 // Number of arrays currently alive (created and not destroyed).
 size_t LiveArrayCount();
 

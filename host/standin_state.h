@@ -38,6 +38,7 @@ struct SState {
   std::string printed;
   std::vector<std::string> evals;
   int offThread = 0;
+  void (*fnAtExit)(void) = nullptr;  // registered with mexAtExit
 };
 
 SState& State();

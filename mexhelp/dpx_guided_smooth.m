@@ -40,10 +40,13 @@
 %     Error: imgGuide must be a color image with 3 channels!
 %     Error: imgGuide must have the same size as image in imgStackIn!
 %   Sparse inputs are refused with an "Error: " message too.  A negative
-%   radius, a scale that is not positive or a p other than 1 and 2 is
-%   reported on the error stream ("Error: CImgBilatFilter::SetContext()
-%   failed, ...") and the call still returns a result computed with those
-%   values (NaN for a negative radius).
+%   radius, a scale that is not positive, a scale so small that its square
+%   is 0 in single precision (seps or reps below about 1e-23 with p = 2), or
+%   a p other than 1 and 2 is reported on the error stream ("Error:
+%   CImgBilatFilter::SetContext() failed, ...") and the call still returns a
+%   result computed with those values: NaN for a negative radius or a
+%   vanishing scale; a p that is not a whole number (1.5, 1 + eps) computes
+%   as its truncation.
 %
 %   Example:
 %     guide = sr_sample_image();

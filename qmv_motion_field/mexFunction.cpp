@@ -9,6 +9,8 @@
 
 #include "mex.h"
 
+#include "mexglue/ModuleUnload.h"
+
 #include "FailureText.h"
 #include "FlowToPlanes.h"
 #include "MotionField.h"
@@ -84,6 +86,7 @@ bool IsFlowOfSize(const cv::Mat& matFlow, mwSize nHeight, mwSize nWidth)
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+  NMexGlue::ReleaseAtUnload();
   const char* pArgError = ArgumentError(nlhs, nrhs, prhs);
   if (pArgError != nullptr)
     mexErrMsgTxt(pArgError);  // does not return

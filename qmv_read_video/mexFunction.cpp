@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mex.h"
+#include "mexglue/ModuleUnload.h"
 
 #include "FailureText.h"
 #include "FramesToStack.h"
@@ -78,6 +79,7 @@ mxArray* CreateStackArray(const std::vector<cv::Mat>& vFrames)
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+  NMexGlue::ReleaseAtUnload();
   std::string sFileName;
   const char* pArgError = ArgumentError(nlhs, nrhs, prhs, sFileName);
   if (pArgError != nullptr)

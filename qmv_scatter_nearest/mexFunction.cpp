@@ -5,6 +5,8 @@
 // path against.
 #include "mex.h"
 
+#include "mexglue/ModuleUnload.h"
+
 #include "MxImageCopy.h"
 #include "ScatterArrays.h"
 #include "ScatterNearest.h"
@@ -205,6 +207,7 @@ const char* CheckArguments(int nlhs, int nrhs, const mxArray* prhs[])
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+    NMexGlue::ReleaseAtUnload();
     const char* pCheckError = CheckArguments(nlhs, nrhs, prhs);
     if (pCheckError) {
         mexErrMsgTxt(pCheckError);

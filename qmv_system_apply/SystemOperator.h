@@ -3,8 +3,8 @@
 #ifndef QMV_SYSAPPLY_SYSTEM_OPERATOR_H
 #define QMV_SYSAPPLY_SYSTEM_OPERATOR_H
 
-#include "ArgumentContract.h"
-#include "IllegalVector.h"
+#include "contract/OperatorArguments.h"
+#include "warp/IllegalVector.h"
 
 #include <opencv2/core.hpp>
 
@@ -16,11 +16,6 @@ namespace NSysApply {
 // written to pResult: H x W x P doubles in the caller's column-major layout
 // (the output array itself; its contents on entry do not matter).
 void ApplySystemOperator(const COperatorArguments& args, double* pResult, CFrameWarnings& warnings);
-
-// The straightforward operator with per-frame buffers and full-resolution
-// filtering on an interleaved copy of the image; the reference the fast form
-// is tested against. imgResult is H x W, P channels.
-void ApplySystemOperatorReference(const COperatorArguments& args, cv::Mat& imgResult, CFrameWarnings& warnings);
 
 }  // namespace NSysApply
 

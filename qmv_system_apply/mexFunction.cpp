@@ -4,10 +4,12 @@
 // inside the computation (OpenCV, memory) are caught around the computation
 // only and reported through the host after the working matrices and imgAI are
 // released; no exception leaves this function.
-#include "ArgumentContract.h"
-#include "IllegalVectorReport.h"
-#include "MatConversion.h"
+#include "contract/ArgumentContract.h"
+#include "warp/IllegalVectorReport.h"
+#include "conversions/MatConversion.h"
 #include "SystemOperator.h"
+#include "frameloop/LargeBuffers.h"
+#include "mexglue/ModuleUnload.h"
 
 #include "mex.h"
 
@@ -48,10 +50,14 @@ std::string ComputeOperator(const COperatorArguments& args, double* pResult, CFr
     return sFailure;
 }
 
+// The scratch kept from one call to the next goes back at unload.
+void ReleaseKeptScratch() { ReleaseKeptBuffers(); }
+
 }  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+    NMexGlue::ReleaseAtUnload(ReleaseKeptScratch);
     COperatorArguments args;
     ReadOperatorArguments(nlhs, nrhs, prhs, args);
 

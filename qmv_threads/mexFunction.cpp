@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "mex.h"
+#include "mexglue/ModuleUnload.h"
 
 #include "ThreadCount.h"
 
@@ -28,6 +29,7 @@ bool IsThreadCount(const mxArray* pmx)
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+  NMexGlue::ReleaseAtUnload();
   if (nlhs > MAX_OUTPUTS || nrhs > MAX_INPUTS)
     mexErrMsgTxt("Usage: previous = qmv_threads(numThreads)");
   if (nrhs > IN_NUM_THREADS && ! IsThreadCount(prhs[IN_NUM_THREADS]))

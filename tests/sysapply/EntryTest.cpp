@@ -2,7 +2,8 @@
 // checking, the result against the computation it wraps, shapes and warnings.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/MatConversion.h"
+#include "qmv_system_apply/conversions/MatConversion.h"
+#include "tests/reference/ReferenceSystemOperator.h"
 #include "qmv_system_apply/SystemOperator.h"
 
 #include "mex_standin.h"
@@ -241,6 +242,25 @@ TEST(SysApplyEntry, PrintsIllegalVectorsOnTheCallingThreadInFrameOrder)
               "__warning: illegal flow vector at (1, 4)\n");
     EXPECT_EQ(result.vEvals, std::vector<std::string>(3, "drawnow;"));
     EXPECT_EQ(result.iOffThreadHostCalls, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Unloading gives back the scratch the module keeps between calls: a module
+// whose unload hook is missing would keep it until the process ends.
+TEST(SysApplyEntry, UnloadReleasesTheKeptScratchAndTheModuleWorksAfterwards)
+{
+    CCall call;
+    const CCallResult first = call.Run();
+    ASSERT_TRUE(first.bOk) << first.sError;
+    EXPECT_TRUE(UnloadModule());
+    EXPECT_FALSE(UnloadModule());  // the hook runs once per unload
+    const CCallResult again = CCall().Run();
+    ASSERT_TRUE(again.bOk) << again.sError;
+    EXPECT_EQ(Values(again.Output()), Values(first.Output()));
+    EXPECT_TRUE(UnloadModule());
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 // replicate border, decimation positions.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/ForwardOperators.h"
-#include "qmv_system_apply/MapPixel.h"
+#include "tests/reference/ReferenceForwardOperators.h"
+#include "qmv_system_apply/warp/MapPixel.h"
 
 #include <gtest/gtest.h>
 

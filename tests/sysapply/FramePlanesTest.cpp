@@ -1,8 +1,8 @@
 // Frames shared out by plane: each plane is computed once, in its frame's
 // term, and reported once, after it is computed; a thread that runs out of
 // tasks takes planes of a frame another thread is still computing.
-#include "qmv_system_apply/FrameParallel.h"
-#include "qmv_system_apply/FramePlanes.h"
+#include "qmv_system_apply/frameloop/FrameParallel.h"
+#include "qmv_system_apply/frameloop/FramePlanes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // them), and nothing that is further from a product than rounding.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/KernelFactors.h"
+#include "qmv_system_apply/blur/KernelFactors.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "tests/sysapply/AllocationMeter.h"
 
 #include "mex_standin.h"
-#include "qmv_system_apply/LargeBuffers.h"
+#include "qmv_system_apply/frameloop/LargeBuffers.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>

@@ -2,10 +2,11 @@
 // replaces: kernels of odd and even size, larger than the image, every border.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/ForwardOperators.h"
-#include "qmv_system_apply/SampledBlurOperators.h"
-#include "qmv_system_apply/ScaledRowSums.h"
-#include "qmv_system_apply/TransposeOperators.h"
+#include "tests/reference/ReferenceForwardOperators.h"
+#include "tests/reference/ReferenceSystemOperator.h"
+#include "qmv_system_apply/blur/SampledBlurOperators.h"
+#include "qmv_system_apply/blur/ScaledRowSums.h"
+#include "tests/reference/ReferenceTransposeOperators.h"
 
 #include <gtest/gtest.h>
 

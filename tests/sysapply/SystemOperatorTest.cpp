@@ -3,7 +3,8 @@
 #include "SysApplyTestUtil.h"
 
 #include "qmv_system_apply/SystemOperator.h"
-#include "qmv_system_apply/WeightedDifferenceTerm.h"
+#include "tests/reference/ReferenceSystemOperator.h"
+#include "qmv_system_apply/regulariser/WeightedDifferenceTerm.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>

@@ -2,8 +2,8 @@
 // its warnings, and the adjoint pairs <A a, b> = <a, A^T b>.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/ForwardOperators.h"
-#include "qmv_system_apply/TransposeOperators.h"
+#include "tests/reference/ReferenceForwardOperators.h"
+#include "tests/reference/ReferenceTransposeOperators.h"
 
 #include <gtest/gtest.h>
 

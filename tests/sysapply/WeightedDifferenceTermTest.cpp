@@ -1,10 +1,11 @@
 // The periodic weighted difference regulariser R.
 #include "SysApplyTestUtil.h"
 
-#include "qmv_system_apply/MatConversion.h"
+#include "qmv_system_apply/conversions/MatConversion.h"
+#include "tests/reference/ReferenceSystemOperator.h"
 
-#include "qmv_system_apply/TermAssembly.h"
-#include "qmv_system_apply/WeightedDifferenceTerm.h"
+#include "qmv_system_apply/frameloop/TermAssembly.h"
+#include "qmv_system_apply/regulariser/WeightedDifferenceTerm.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
