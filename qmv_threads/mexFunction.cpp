@@ -5,6 +5,7 @@
 // an environment variable set after the host started is no longer read.
 #include <climits>
 #include <cmath>
+#include <string>
 
 #include "mex.h"
 #include "mexglue/ModuleUnload.h"
@@ -35,7 +36,10 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
   if (nrhs > IN_NUM_THREADS && ! IsThreadCount(prhs[IN_NUM_THREADS]))
     mexErrMsgTxt("Error: numThreads must be a whole number from 1 to 4096!");
   const int iPrevious = CurrentThreadCount();
-  if (nrhs > IN_NUM_THREADS)
-    SetThreadCount(static_cast<int>(mxGetScalar(prhs[IN_NUM_THREADS])));
+  if (nrhs > IN_NUM_THREADS) {
+    const std::string sFailure = SetThreadCount(static_cast<int>(mxGetScalar(prhs[IN_NUM_THREADS])));
+    if (! sFailure.empty())
+      mexErrMsgTxt(sFailure.c_str());
+  }
   plhs[OUT_COUNT] = mxCreateDoubleScalar(iPrevious);
 }
