@@ -4,7 +4,9 @@
 # links included), include folders (relative to the source root) and compile
 # options. One line per item:
 #   MODULE <name> | SOURCE <path> | INCLUDE <path> | OPTION <flag>
-# so that the package's source list follows the CMake files and never has to
+#   | LINKOPTION <flag> | FILE <path>
+# (FILE: a file of the tree a link option names, such as an export list; its
+# path in LINKOPTION is relative to the source root too), so that the package's source list follows the CMake files and never has to
 # be kept by hand. Call it after every module has been added.
 
 # Appends to <out_var> the in-tree targets <target> links, itself first,
@@ -61,6 +63,8 @@ function(_qmv_package_module mex_target name out_var)
   set(lines "MODULE ${name}\n")
   set(includes)
   set(options)
+  set(link_options)
+  _qmv_package_property(${mex_target} LINK_OPTIONS link_options)
   foreach(target IN LISTS targets)
     get_target_property(type ${target} TYPE)
     if(NOT type STREQUAL "INTERFACE_LIBRARY")
@@ -91,6 +95,17 @@ function(_qmv_package_module mex_target name out_var)
   endforeach()
   foreach(option IN LISTS options)
     string(APPEND lines "OPTION ${option}\n")
+  endforeach()
+  foreach(option IN LISTS link_options)
+    # mkoctfile does not link the interpreter's libraries into a MEX file.
+    if(option STREQUAL "-Wl,--no-undefined")
+      continue()
+    endif()
+    if(option MATCHES "${CMAKE_SOURCE_DIR}/([^,]+)")
+      string(APPEND lines "FILE ${CMAKE_MATCH_1}\n")
+      string(REPLACE "${CMAKE_SOURCE_DIR}/" "" option "${option}")
+    endif()
+    string(APPEND lines "LINKOPTION ${option}\n")
   endforeach()
   set(${out_var} "${lines}" PARENT_SCOPE)
 endfunction()

@@ -88,21 +88,44 @@ end
 % ---------------------------------------------------------------- jobs
 
 % The parallel package runs handles to subfunctions in its workers, but not
-% anonymous functions that call them: each job carries all it needs.
+% anonymous functions that call them: each job carries all it needs. Each
+% worker also leaves its result in a status file, so that a worker that dies
+% (killed for memory, say) costs only its own sequence.
 function results = run_jobs(jobs, workers)
 mode = parallel_mode(workers);
-if strcmp(mode, 'octave')
-  cells = parcellfun(workers, @run_one, jobs, 'UniformOutput', false, ...
-                     'ErrorHandler', @job_failed, 'VerboseLevel', 0);
-elseif strcmp(mode, 'matlab')
-  cells = cell(size(jobs));
-  parfor i = 1:numel(jobs)
-    cells{i} = run_one(jobs{i});
-  end
-else
-  cells = cellfun(@run_one, jobs, 'UniformOutput', false);
+statusDir = tempname();
+mkdir(statusDir);
+for i = 1:numel(jobs)
+  jobs{i}.status = fullfile(statusDir, sprintf('job%d.mat', i));
 end
+try
+  if strcmp(mode, 'octave')
+    cells = parcellfun(workers, @run_one, jobs, 'UniformOutput', false, ...
+                       'ErrorHandler', @job_failed, 'VerboseLevel', 0);
+  elseif strcmp(mode, 'matlab')
+    cells = cell(size(jobs));
+    parfor i = 1:numel(jobs)
+      cells{i} = run_one(jobs{i});
+    end
+  else
+    cells = cellfun(@run_one, jobs, 'UniformOutput', false);
+  end
+catch err
+  cells = cellfun(@(job) saved_result(job, err.message), jobs, 'UniformOutput', false);
+end
+delete(fullfile(statusDir, '*.mat'));
+rmdir(statusDir);
 results = vertcat(cells{:});
+results = rmfield(results, 'status');
+end
+
+function result = saved_result(job, message)
+if exist(job.status, 'file')
+  loaded = load(job.status);
+  result = loaded.result;
+else
+  result = failed_result(job, sprintf('the worker stopped without a result (%s)', message));
+end
 end
 
 function mode = parallel_mode(workers)
@@ -128,8 +151,8 @@ end
 function result = run_one(job)
 started = tic;
 result = failed_result(job, '');
+threadsBefore = qmv_threads(job.threads);
 try
-  qmv_threads(job.threads);
   [frames, names] = sr_read_frames(job.source, job.firstFrame, job.numFrames);
   result.frames = numel(frames);
   imgHR = sr_reconstruct(frames, job.options{:});
@@ -146,7 +169,9 @@ catch err
     fprintf('sr_batch: %s: FAILED: %s\n', job.source, err.message);
   end
 end
+qmv_threads(threadsBefore);
 result.seconds = toc(started);
+save(job.status, 'result');
 end
 
 % A worker that died (killed, out of memory) before it could report.
@@ -156,7 +181,7 @@ end
 
 function result = failed_result(job, message)
 result = struct('source', job.source, 'ok', false, 'output', '', 'frames', 0, 'size', [0, 0], ...
-                'seconds', 0, 'message', message);
+                'seconds', 0, 'message', message, 'status', job.status);
 end
 
 % ------------------------------------------------------------- outputs

@@ -74,10 +74,12 @@
 %! fclose (fid);
 %!endfunction
 
-%!shared file, frames
+%!shared file, file1, frames
 %! frames = uint8 (randi ([0 255], 9, 7, 3, 5));
 %! file = [tempname() '.avi'];
 %! write_raw_avi (file, frames);
+%! file1 = [tempname() '.avi'];
+%! write_raw_avi (file1, frames(:, :, :, 1));
 
 %!test
 %! % An uncompressed video comes back exactly, as im2double would scale it.
@@ -113,6 +115,7 @@
 %! assert (stack, double (frames(:, :, :, 1:2)) / 255);
 
 %!error <firstFrame 6 is past the end of '.*', which has 5 frames> s = qmv_read_video (file, 6, 1)
+%!error <past the end of '.*', which has 1 frame!> s = qmv_read_video (file1, 2, 1)
 %!error <Usage: \[stack, numRead\]> qmv_read_video (file, 1)
 %!error <fileName must be a non-empty> s = qmv_read_video (1, 1, 1)
 %!error <firstFrame must be a positive integer> s = qmv_read_video (file, 0, 1)
@@ -122,3 +125,4 @@
 %!error <not a video format> s = qmv_read_video (which ('qmv_read_video.m'), 1, 1)
 %!test
 %! delete (file);
+%! delete (file1);

@@ -2,10 +2,12 @@
 #include "VideoFrames.h"
 
 #include <stdexcept>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/videoio.hpp>
+#include <opencv2/videoio/registry.hpp>
 
 namespace {
 
@@ -27,7 +29,12 @@ bool IsSupportedFrame(const cv::Mat& mat)
 // the user's session while the file is read; the caller gets one clear error.
 class CQuietLog {
 public:
-  CQuietLog() : m_previous(cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT)) {}
+  CQuietLog() : m_previous(cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT))
+  {
+    // FFmpeg's own decoder messages: OpenCV reads this once, when its FFmpeg
+    // back end first starts; a value the user set is kept.
+    setenv("OPENCV_FFMPEG_LOGLEVEL", "-8", 0);
+  }
   ~CQuietLog() { cv::utils::logging::setLogLevel(m_previous); }
   CQuietLog(const CQuietLog&) = delete;
   CQuietLog& operator=(const CQuietLog&) = delete;
@@ -36,13 +43,31 @@ private:
   cv::utils::logging::LogLevel m_previous;
 };
 
+// The back ends that read files: FFmpeg (nearly every format) and OpenCV's
+// own Motion-JPEG AVI reader. Letting OpenCV try all of them would also probe
+// cameras (a scan of the USB bus through libgphoto2, which leaks) for a file
+// FFmpeg cannot read.
+bool OpenWithFileBackend(cv::VideoCapture& capture, const std::string& sPath)
+{
+  const cv::VideoCaptureAPIs aApis[] = {cv::CAP_FFMPEG, cv::CAP_OPENCV_MJPEG};
+  bool bAnyBuiltIn = false;
+  for (const cv::VideoCaptureAPIs api : aApis) {
+    if (! cv::videoio_registry::hasBackend(api))
+      continue;
+    bAnyBuiltIn = true;
+    if (capture.open(sPath, api) && capture.isOpened())
+      return true;
+  }
+  return ! bAnyBuiltIn && capture.open(sPath, cv::CAP_ANY) && capture.isOpened();
+}
+
 void OpenFile(cv::VideoCapture& capture, const std::string& sPath)
 {
   // Only an existing file: a name such as "0" or "img%02d.png" would otherwise
   // open a camera or an image sequence.
   if (! IsRegularFile(sPath))
     throw std::runtime_error("Error: cannot open video file '" + sPath + "': no such file!");
-  if (! capture.open(sPath, cv::CAP_ANY) || ! capture.isOpened())
+  if (! OpenWithFileBackend(capture, sPath))
     throw std::runtime_error("Error: cannot open video file '" + sPath +
                              "': not a video format OpenCV can decode!");
 }
@@ -50,7 +75,7 @@ void OpenFile(cv::VideoCapture& capture, const std::string& sPath)
 [[noreturn]] void ThrowPastEnd(const std::string& sPath, long long iFirst, long long nFrames)
 {
   throw std::runtime_error("Error: firstFrame " + std::to_string(iFirst + 1) + " is past the end of '" + sPath +
-                           "', which has " + std::to_string(nFrames) + " frames!");
+                           "', which has " + std::to_string(nFrames) + (nFrames == 1 ? " frame!" : " frames!"));
 }
 
 void SkipFrames(cv::VideoCapture& capture, const std::string& sPath, long long iFirst)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "mex.h"
+#include "mexglue/ModuleUnload.h"
 
 #include "FailureText.h"
 #include "FramesToStack.h"
@@ -38,8 +39,20 @@ bool IsFrameCount(const mxArray* pmx, bool bInfOk)
   return std::isfinite(d) && d >= 1 && d <= INT_MAX && d == std::floor(d);
 }
 
+// Copies the host's text; false when there is no memory for it. Nothing
+// here calls the host, so nothing of the host's own unwinding is caught.
+bool CopyText(const char* pText, std::string& sText)
+{
+  try {
+    sText.assign(pText);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 // The file name as text, or empty when it is not a non-empty 1 x N char row
-// without NUL characters.
+// without NUL characters (or cannot be copied).
 std::string FileNameOf(const mxArray* pmx)
 {
   if (! mxIsChar(pmx) || mxGetNumberOfDimensions(pmx) != 2 || mxGetM(pmx) != 1 || mxGetN(pmx) == 0)
@@ -47,9 +60,10 @@ std::string FileNameOf(const mxArray* pmx)
   char* pText = mxArrayToString(pmx);
   if (pText == nullptr)
     return std::string();
-  std::string sName(pText);
+  std::string sName;
+  const bool bCopied = CopyText(pText, sName);
   mxFree(pText);
-  return sName.size() == mxGetN(pmx) ? sName : std::string();
+  return bCopied && sName.size() == mxGetN(pmx) ? sName : std::string();
 }
 
 // The first failing check in the documented order, or null when all pass.
@@ -78,6 +92,7 @@ mxArray* CreateStackArray(const std::vector<cv::Mat>& vFrames)
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+  NMexGlue::ReleaseAtUnload();
   std::string sFileName;
   const char* pArgError = ArgumentError(nlhs, nrhs, prhs, sFileName);
   if (pArgError != nullptr)

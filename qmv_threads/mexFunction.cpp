@@ -5,8 +5,10 @@
 // an environment variable set after the host started is no longer read.
 #include <climits>
 #include <cmath>
+#include <string>
 
 #include "mex.h"
+#include "mexglue/ModuleUnload.h"
 
 #include "ThreadCount.h"
 
@@ -28,12 +30,16 @@ bool IsThreadCount(const mxArray* pmx)
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+  NMexGlue::ReleaseAtUnload();
   if (nlhs > MAX_OUTPUTS || nrhs > MAX_INPUTS)
     mexErrMsgTxt("Usage: previous = qmv_threads(numThreads)");
   if (nrhs > IN_NUM_THREADS && ! IsThreadCount(prhs[IN_NUM_THREADS]))
     mexErrMsgTxt("Error: numThreads must be a whole number from 1 to 4096!");
   const int iPrevious = CurrentThreadCount();
-  if (nrhs > IN_NUM_THREADS)
-    SetThreadCount(static_cast<int>(mxGetScalar(prhs[IN_NUM_THREADS])));
+  if (nrhs > IN_NUM_THREADS) {
+    const std::string sFailure = SetThreadCount(static_cast<int>(mxGetScalar(prhs[IN_NUM_THREADS])));
+    if (! sFailure.empty())
+      mexErrMsgTxt(sFailure.c_str());
+  }
   plhs[OUT_COUNT] = mxCreateDoubleScalar(iPrevious);
 }

@@ -103,3 +103,18 @@ TEST(StandInHost, UnloadRunsTheRegisteredExitFunctionOnce) {
   EXPECT_FALSE(NMexStandIn::UnloadModule());
   EXPECT_EQ(s_iRuns, 1);
 }
+
+TEST(StandInHost, ArrayToStringCopiesCharactersOfCharArraysOnly) {
+  CArrayPtr pmxName = MakeString("clip.avi");
+  char* pText = mxArrayToString(pmxName.get());
+  ASSERT_NE(pText, nullptr);
+  EXPECT_STREQ(pText, "clip.avi");
+  mxFree(pText);
+  CArrayPtr pmxEmpty = MakeString("");
+  pText = mxArrayToString(pmxEmpty.get());
+  ASSERT_NE(pText, nullptr);
+  EXPECT_STREQ(pText, "");
+  mxFree(pText);
+  CArrayPtr pmxNumber = MakeScalar(3);
+  EXPECT_EQ(mxArrayToString(pmxNumber.get()), nullptr);
+}

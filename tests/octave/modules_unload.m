@@ -46,6 +46,8 @@ check_unload ('qmv_system_apply', @() qmv_system_apply (imgI, fp));
 check_unload ('qmv_scatter_nearest', @() qmv_scatter_nearest (imgI, cat (3, X, Y)));
 check_unload ('qmv_motion_field', @() qmv_motion_field (imgI(1:64, 1:64, :), imgI(2:65, 1:64, :)));
 check_unload ('dpx_guided_smooth', @() dpx_guided_smooth (imgI(:, :, 1), imgI, 2, 2, 0.1));
+check_unload ('qmv_read_video', @() qmv_read_video (sr_sample_video (), 1, 2));
+check_unload ('qmv_threads', @() qmv_threads ());
 % Loaded again after the clear, a module works as before.
 assert (isequal (size (qmv_system_apply (imgI, fp)), size (imgI)));
 clear qmv_system_apply;

@@ -1,5 +1,6 @@
 # Makes the Octave package from the source tree, installs it with pkg into a
-# scratch prefix (its own package lists, never the user's), loads it and runs
+# scratch prefix (-local, with its own local list: the user's list is never
+# written; the global one is read, for the parallel package), loads it and runs
 # the test blocks of every function its contents list names, from the
 # installed files alone.
 #   -DSOURCE_DIR=... -DBUILD_DIR=... -DOCTAVE=...
@@ -17,11 +18,10 @@ file(GLOB tarball ${scratch}/qmv-*.tar.gz)
 set(code "
 pkg('prefix', fullfile('${scratch}', 'share'), fullfile('${scratch}', 'lib'));
 pkg('local_list', fullfile('${scratch}', 'local_packages'));
-pkg('global_list', fullfile('${scratch}', 'global_packages'));
 try
   pkg('install', '-local', '${tarball}');
   pkg('load', 'qmv');
-  root = fullfile('${scratch}', 'share');
+  root = '${scratch}';
   names = regexp(fileread(which('Contents.m')), '(?m)^%   (\\w+)\\s+- ', 'tokens');
   names = cellfun(@(t) t{1}, names, 'UniformOutput', false);
   assert(numel(names) >= 15, 'only %d functions in Contents.m', numel(names));
