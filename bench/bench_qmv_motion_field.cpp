@@ -27,9 +27,13 @@ int RunCount()
   return std::max(iRuns, 5);
 }
 
-// The sample frames lie in data/ beside this file's folder.
+// The sample frames lie in data/ of the source tree (__FILE__ alone is
+// relative when the build rewrites paths, as ccache with a base folder does).
 std::string DataPath(const std::string& sName)
 {
+#ifdef QMV_SOURCE_DIR
+  return std::string(QMV_SOURCE_DIR) + "/data/" + sName;
+#endif
   const std::string sThis = __FILE__;
   const std::string sBench = sThis.substr(0, sThis.find_last_of('/'));
   return sBench.substr(0, sBench.find_last_of('/')) + "/data/" + sName;

@@ -19,10 +19,18 @@ sr::COpticalFlow_Farneback MakeModuleSolver()
 }
 
 void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth,
+                           SFlowBuffers& buffers)
+{
+  ColourArrayToGrey(pPlanes1, iHeight, iWidth, buffers.matScratch, buffers.matGrey1);
+  ColourArrayToGrey(pPlanes2, iHeight, iWidth, buffers.matScratch, buffers.matGrey2);
+  // Without an initial flow the solver only writes the flow matrix.
+  MakeModuleSolver().RunOnGrey(buffers.matGrey1, buffers.matGrey2, buffers.matFlow);
+}
+
+void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth,
                            cv::Mat& matFlow)
 {
-  cv::Mat matScratch, matGrey1, matGrey2;
-  ColourArrayToGrey(pPlanes1, iHeight, iWidth, matScratch, matGrey1);
-  ColourArrayToGrey(pPlanes2, iHeight, iWidth, matScratch, matGrey2);
-  MakeModuleSolver().RunOnGrey(matGrey1, matGrey2, matFlow);
+  SFlowBuffers buffers;
+  MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, buffers);
+  matFlow = buffers.matFlow;
 }

@@ -87,6 +87,10 @@ const char* ArgumentError(int nlhs, int nrhs, const mxArray* prhs[])
   return nullptr;
 }
 
+// The working images of the last call, reused while the frame size stays
+// (released with the module: "clear qmv_motion_field").
+SFlowBuffers s_buffers;
+
 mxArray* CreateFlowArray(mwSize nHeight, mwSize nWidth)
 {
   const mwSize aDims[3] = {nHeight, nWidth, 2};
@@ -117,8 +121,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 
   std::string sFailure;
   {
-    cv::Mat matFlow;
-    sFailure = Failure([&] { MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, matFlow); });
+    const cv::Mat& matFlow = s_buffers.matFlow;
+    sFailure = Failure([&] { MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, s_buffers); });
     if (sFailure.empty() && ! IsFlowOfSize(matFlow, nHeight, nWidth))
       sFailure = "Error: qmv_motion_field failed, the solver returned a flow of another size!";
     if (sFailure.empty()) {
@@ -126,7 +130,9 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
       double* pFlow = mxGetPr(plhs[OUT_FLOW]);
       sFailure = Failure([&] { FlowToPlanes(matFlow, pFlow); });
     }
-  }  // working images released before any error is raised
-  if (! sFailure.empty())
+  }
+  if (! sFailure.empty()) {
+    s_buffers = SFlowBuffers();  // working images released before the error is raised
     mexErrMsgTxt(sFailure.c_str());
+  }
 }
