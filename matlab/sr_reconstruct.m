@@ -110,12 +110,18 @@ progress(opts, 'sr_reconstruct: %d frames, %dx%d -> %dx%d, motion %s in %.2f s\n
          N, h, w, H, W, motion, timeMotion);
 
 tSolve = tic;
-masks = valid_masks(maps, ref, s, H, W, P);
 if isempty(opts.initial)
   x = sr_upscale_bicubic(frames{ref}, s);
 else
   x = check_initial(opts.initial, H, W, P);
 end
+if opts.robust && N > 1
+  x = anchor_estimate(x, frames{ref}, opts);
+end
+if strcmp(motion, 'estimated') && N > 1
+  maps = rigid_motion(maps, ref, identity, x, frames, opts.kernel, s);
+end
+masks = valid_masks(maps, ref, s, H, W, P);
 
 fp.idx0 = ref;
 fp.numFrames = N;
@@ -130,16 +136,28 @@ fp.eta = opts.lambda;
 info.cgIterations = zeros(1, opts.outerIterations);
 info.residuals = zeros(1, opts.outerIterations);
 info.cgResiduals = zeros(1, opts.outerIterations);
+% The frames' data corrected for the warp's rounding to whole pixels, and
+% the residuals against the reference frame's own reconstruction: the
+% first weights then trust a frame only where it agrees with the
+% reference, instead of mixing all frames in before anything is known.
+correction = rounding_corrections(x, fp, ref, s);
+data = corrected_frames(frames, correction);
 res = {};
+if opts.robust && N > 1
+  res = frame_residuals(x, data, fp, ref, s);
+end
 for it = 1:opts.outerIterations
   tIt = tic;
-  if opts.robust && it > 1
-    fp.vecImgW = robust_weights(res, masks);
+  if opts.robust && ~isempty(res)
+    fp.vecImgW = robust_weights(res, masks, ref);
   end
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
-  b = right_hand_side(frames, fp, ref, s, H, W, P);
+  b = right_hand_side(data, fp, ref, s, H, W, P);
   [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
-  [res, rmsRes] = frame_residuals(x, frames, fp, ref, s);
+  [res, rmsRes] = frame_residuals(x, data, fp, ref, s);
+  if it < opts.outerIterations
+    [data, res, correction] = recorrect(x, frames, res, correction, fp, ref, s);
+  end
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
   info.residuals(it) = rmsRes;
@@ -159,6 +177,7 @@ info.refFrame = ref;
 info.numFrames = N;
 info.motion = motion;
 info.maps = maps;
+info.weights = frame_weights(fp.vecImgW);
 info.iterations = it;
 info.timeMotion = timeMotion;
 info.timeSolve = toc(tSolve);
@@ -382,22 +401,262 @@ end
 
 % ------------------------------------------------------------ the solver
 
-function wt = robust_weights(res, masks)
-% Huber weights on the colour residual of each low-resolution pixel, with
-% the threshold at twice a robust estimate of the noise level.
+function wt = robust_weights(res, masks, ref)
+% Data weights of each low-resolution pixel of each frame from its
+% residual, in two parts.  The colour residual of the pixel itself gets a
+% Gaussian weight at twice a robust estimate of the residual level: small
+% misfits (noise, aliasing that the estimate has not resolved yet) keep
+% most of their say.  The residual averaged over 3 x 3 pixels gets a
+% biweight that falls to 0 at 3 robust deviations: aliasing averages out
+% there, a frame that shows something else (an occluding or uncovered
+% object, a wrong flow) does not, and such pixels lose their say entirely
+% instead of keeping a share that 7 frames together would make a ghost.
+% The reference frame defines the scene and keeps full weight.
+N = numel(res);
+rn = cell(1, N);
+rl = cell(1, N);
 pooled = [];
-for k = 1:numel(res)
-  rn = sqrt(mean(res{k} .^ 2, 3));
+pooledL = [];
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  r = res{k};
+  rn{k} = sqrt(mean(r .^ 2, 3));
+  for p = 1:size(r, 3)
+    r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
+  end
+  rl{k} = sqrt(mean(r .^ 2, 3));
   m = masks{k}(:, :, 1) > 0;
-  pooled = [pooled; rn(m)]; %#ok<AGROW>
+  pooled = [pooled; rn{k}(m)]; %#ok<AGROW>
+  pooledL = [pooledL; rl{k}(m)]; %#ok<AGROW>
+end
+wt = masks;
+if isempty(pooled)
+  return;
 end
 delta = 2 * 1.4826 * median(pooled) + eps;
-wt = cell(size(masks));
+cutL = 3 * 1.4826 * median(pooledL) + eps;
 P = size(masks{1}, 3);
-for k = 1:numel(res)
-  rn = sqrt(mean(res{k} .^ 2, 3));
-  wk = min(1, delta ./ max(rn, eps));
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  wk = exp(-0.5 * (rn{k} / delta) .^ 2) .* max(0, 1 - (rl{k} / cutL) .^ 2) .^ 2;
   wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
+end
+end
+
+function w = frame_weights(vecImgW)
+% The data weight of each low-resolution pixel of each frame (one plane).
+w = cell(size(vecImgW));
+for k = 1:numel(vecImgW)
+  w{k} = vecImgW{k}(:, :, 1);
+end
+end
+
+function x = anchor_estimate(x, frame, opts)
+% The reconstruction from the reference frame alone: what the other
+% frames are first registered and compared with.
+[H, W, P] = size(x);
+[cols, rows] = meshgrid(1:W, 1:H);
+fp1.idx0 = 1;
+fp1.numFrames = 1;
+fp1.scaleFactor = opts.scale;
+fp1.vecKers = {opts.kernel};
+fp1.imgWs = [];
+fp1.vecImgW = {ones(size(frame))};
+fp1.vecMapB = {cat(3, cols, rows)};
+fp1.dataTermScale = 1;
+fp1.eta = opts.lambda;
+for it = 1:2
+  fp1.imgWs = smoothness_weights(x, opts.tvEpsilon);
+  b = right_hand_side({frame}, fp1, 1, opts.scale, H, W, P);
+  x = conjugate_gradients(x, b, fp1, opts.cgIterations, opts.cgTolerance);
+end
+end
+
+% ------------------------------------------- motion between grid points
+
+function c = rounding_corrections(x, fp, ref, s)
+% The operator warps to the nearest high-resolution pixel; a flow of 0.4
+% pixel thus reads a neighbour that is 0.4 pixel off.  The difference
+% between the blurred estimate read at the exact and at the rounded
+% positions of each frame's samples is what that rounding costs; taken
+% off the frame's data, the solve fits the exact motion while the
+% operator keeps its warp.  (Blur and a locally uniform motion commute, so
+% only the low-resolution samples need reading.)
+N = numel(fp.vecMapB);
+c = cell(1, N);
+bx = [];
+for k = 1:N
+  if k == ref
+    c{k} = 0;
+    continue;
+  end
+  if isempty(bx)
+    bx = sr_filter_replicate(x, fp.vecKers{k}, 'conv');
+  end
+  c{k} = read_exact_minus_nearest(bx, fp.vecMapB{k}(1:s:end, 1:s:end, :));
+end
+end
+
+function d = read_exact_minus_nearest(img, pts)
+[H, W, P] = size(img);
+mx = pts(:, :, 1);
+my = pts(:, :, 2);
+bad = ~isfinite(mx) | ~isfinite(my);
+mx(bad) = 1;
+my(bad) = 1;
+mx = min(max(mx, 1), W);
+my = min(max(my, 1), H);
+nx = min(max(floor(mx + 0.5), 1), W);
+ny = min(max(floor(my + 0.5), 1), H);
+idx = ny + (nx - 1) * H;
+d = zeros([size(mx), P]);
+for p = 1:P
+  plane = img(:, :, p);
+  e = interp2(plane, mx, my, 'linear') - plane(idx);
+  e(bad) = 0;
+  d(:, :, p) = e;
+end
+end
+
+function data = corrected_frames(frames, c)
+data = frames;
+for k = 1:numel(frames)
+  data{k} = frames{k} - c{k};
+end
+end
+
+function [data, res, c] = recorrect(x, frames, res, cOld, fp, ref, s)
+% New corrections for the new estimate; the residuals follow without
+% another pass of the operator.
+c = rounding_corrections(x, fp, ref, s);
+data = corrected_frames(frames, c);
+for k = 1:numel(res)
+  res{k} = res{k} - cOld{k} + c{k};
+end
+end
+
+function maps = rigid_motion(maps, ref, identity, x, frames, kernel, s)
+% Where the scene moves rigidly (a camera's shake, a pan), one affine
+% motion per frame is more exact than the dense flow, which is noisy and
+% biased at sub-pixel level.  It is fitted robustly to the flow, then
+% refined by registering the frame itself against the reference frame's
+% reconstruction X.  Where the frame disagrees with that motion and the
+% flow explains it clearly better (things that move on their own), the
+% flow stays.
+bx = sr_filter_replicate(x, kernel, 'conv');
+for k = 1:numel(maps)
+  if k == ref
+    continue;
+  end
+  flow = maps{k} - identity;
+  A = fit_affine(flow, identity);
+  model = affine_field(A, identity);
+  near = sqrt(sum((flow - model) .^ 2, 3)) < 1;
+  if mean(near(:)) < 0.3
+    continue;   % no dominant rigid motion: the flow it is
+  end
+  A = register_affine(A, bx, frames{k}, identity, s);
+  model = affine_field(A, identity);
+  eRigid = local_misfit(bx, frames{k}, identity + model, s);
+  eFlow = local_misfit(bx, frames{k}, maps{k}, s);
+  tau = (2 * 1.4826 * median(sqrt(eRigid(:)))) ^ 2;
+  useFlow = eRigid > tau & eFlow < 0.5 * eRigid;
+  useFlow = kron(double(useFlow), ones(s)) > 0;
+  useFlow = conv2(double(useFlow), ones(2 * s + 1), 'same') > 0;
+  maps{k} = identity + model .* ~useFlow + flow .* useFlow;
+end
+end
+
+function e = local_misfit(bx, frame, map, s)
+% Mean squared colour difference, over 3 x 3 low-resolution pixels, between
+% FRAME and the blurred estimate read where MAP moves its samples.
+pred = read_at(bx, map(1:s:end, 1:s:end, :));
+e = conv2(mean((pred - frame) .^ 2, 3), ones(3) / 9, 'same');
+end
+
+function out = read_at(img, pts)
+[H, W, P] = size(img);
+mx = min(max(pts(:, :, 1), 1), W);
+my = min(max(pts(:, :, 2), 1), H);
+mx(~isfinite(mx)) = 1;
+my(~isfinite(my)) = 1;
+out = zeros([size(mx), P]);
+for p = 1:P
+  out(:, :, p) = interp2(img(:, :, p), mx, my, 'linear');
+end
+end
+
+function A = register_affine(A, bx, frame, identity, s)
+% Gauss-Newton on the affine motion A (3 x 2: flow = [col row 1] * A) that
+% makes the blurred estimate BX, read at the moved sample positions,
+% match FRAME; Cauchy weights leave out what moves on its own.
+[H, W, P] = size(bx);
+cs = identity(1:s:end, 1:s:end, 1);
+rs = identity(1:s:end, 1:s:end, 2);
+X = [cs(:), rs(:), ones(numel(cs), 1)];
+inner = cs(:) > 3 & cs(:) < W - 2 & rs(:) > 3 & rs(:) < H - 2;
+gx = (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2;
+gy = (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2;
+y = reshape(frame, [], P);
+for it = 1:8
+  f = X * A;
+  px = cs(:) + f(:, 1);
+  py = rs(:) + f(:, 2);
+  ok = inner & px >= 2 & px <= W - 1 & py >= 2 & py <= H - 1;
+  e = zeros(numel(px), P);
+  jx = e;
+  jy = e;
+  for p = 1:P
+    e(:, p) = interp2(bx(:, :, p), px, py, 'linear', 0) - y(:, p);
+    jx(:, p) = interp2(gx(:, :, p), px, py, 'linear', 0);
+    jy(:, p) = interp2(gy(:, :, p), px, py, 'linear', 0);
+  end
+  r = sqrt(mean(e .^ 2, 2));
+  sigma = max(1.4826 * median(r(ok)), 1e-3);
+  w = double(ok) ./ (1 + (r / (2 * sigma)) .^ 2);
+  J = [];
+  for p = 1:P
+    J = [J; X .* jx(:, p), X .* jy(:, p)]; %#ok<AGROW>
+  end
+  wJ = J .* repmat(w, P, 1);
+  step = -(wJ' * J + 1e-6 * eye(6)) \ (wJ' * e(:));
+  A = A + reshape(step, 3, 2);
+  if max(abs(step([3 6]))) < 1e-3
+    break;
+  end
+end
+end
+
+function model = affine_field(A, identity)
+cols = identity(:, :, 1);
+rows = identity(:, :, 2);
+model = cat(3, A(1, 1) * cols + A(2, 1) * rows + A(3, 1), ...
+               A(1, 2) * cols + A(2, 2) * rows + A(3, 2));
+end
+
+function A = fit_affine(flow, identity)
+% Iteratively reweighted least squares (Cauchy weights, scale from the
+% median deviation) of flow = A * [col; row; 1] on a sparse grid.
+[H, W, ~] = size(flow);
+step = max(1, round(sqrt(H * W / 20000)));
+cs = identity(1:step:end, 1:step:end, 1);
+rs = identity(1:step:end, 1:step:end, 2);
+u = flow(1:step:end, 1:step:end, 1);
+v = flow(1:step:end, 1:step:end, 2);
+X = [cs(:), rs(:), ones(numel(cs), 1)];
+u = u(:);
+v = v(:);
+w = ones(size(u));
+for it = 1:6
+  Xw = X .* w;
+  A = (Xw' * X + 1e-9 * eye(3)) \ (Xw' * [u, v]);
+  r = sqrt(sum((X * A - [u, v]) .^ 2, 2));
+  sigma = max(1.4826 * median(r), 0.05);
+  w = 1 ./ (1 + (r / (2 * sigma)) .^ 2);
 end
 end
 
