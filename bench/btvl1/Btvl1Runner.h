@@ -17,7 +17,8 @@ struct SOptions {
 };
 
 struct SResult {
-  cv::Mat imgRecon;          // 8-bit, the reference frame's grid times iScale
+  cv::Mat imgRecon;          // 8-bit, the reference frame's grid times iScale less a
+                             // border of 7 pixels (its regularisation window)
   double dSecondsTotal = 0;  // the call that returns the reference's result
   double dSecondsFlow = 0;   // the optical flows inside that call
   double dSecondsOne = 0;    // one reconstruction: flows plus one solve
