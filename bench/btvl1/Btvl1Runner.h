@@ -24,8 +24,8 @@ struct SResult {
   double dSecondsOne = 0;    // one reconstruction: flows plus one solve
 };
 
-// Reconstructs vecFrames[0] (the reference) from all frames. Every frame must
-// have the same size and type (8-bit, 1 or 3 channels). Throws
+// Reconstructs vecFrames[0] (the reference) from all frames, at least 2. Every
+// frame must have the same size and type (8-bit, 1 or 3 channels). Throws
 // std::invalid_argument on bad input; OpenCV errors pass through.
 SResult Reconstruct(const std::vector<cv::Mat>& vecFrames, const SOptions& sOptions);
 
