@@ -63,8 +63,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     Motion: each frame and the reference frame are enlarged to the
 %     high-resolution grid (sr_upscale_bicubic); qmv_motion_field gives the
 %     flow from the frame to the reference frame, dpx_guided_smooth smooths
-%     it (with 'smoothFlow'), and the flow plus the pixel grid is the map of absolute 1-based
-%     coordinates that the operator takes.  Where the scene moves rigidly
+%     it (with 'smoothFlow'), and the flow plus the pixel grid is the map
+%     of absolute 1-based coordinates that the operator takes.  Where the scene moves rigidly
 %     (camera shake, a pan), one affine motion per frame, fitted robustly
 %     to the flow and refined by registering the frame against the
 %     reference frame's own reconstruction, replaces the flow, except
@@ -600,33 +600,37 @@ function maps = rigid_motion(maps, ref, identity, x, frames, kernel, s)
 % flow explains it clearly better (things that move on their own), the
 % flow stays.
 bx = sr_filter_replicate(x, kernel, 'conv');
+% The blurred estimate and its gradients, read together by the registration.
+stack = cat(3, bx, (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2, ...
+            (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2);
 for k = 1:numel(maps)
   if k == ref
     continue;
   end
-  flow = maps{k} - identity;
-  A = fit_affine(flow, identity);
-  model = affine_field(A, identity);
-  near = sqrt(sum((flow - model) .^ 2, 3)) < 1;
+  % Fitted and checked on the samples only: they are plenty.
+  sub = identity(1:s:end, 1:s:end, :);
+  flow = maps{k}(1:s:end, 1:s:end, :) - sub;
+  A = fit_affine(flow, sub);
+  near = sqrt(sum((flow - affine_field(A, sub)) .^ 2, 3)) < 1;
   if mean(near(:)) < 0.3
-    continue;   % no dominant rigid motion: the flow it is
+    continue;   % no: the flow it is
   end
-  A = register_affine(A, bx, frames{k}, identity, s);
-  model = affine_field(A, identity);
-  eRigid = local_misfit(bx, frames{k}, identity + model, s);
-  eFlow = local_misfit(bx, frames{k}, maps{k}, s);
+  A = register_affine(A, stack, frames{k}, identity, s);
+  eRigid = local_misfit(bx, frames{k}, sub + affine_field(A, sub));
+  eFlow = local_misfit(bx, frames{k}, maps{k}(1:s:end, 1:s:end, :));
   tau = (2 * 1.4826 * median(sqrt(eRigid(:)))) ^ 2;
   useFlow = eRigid > tau & eFlow < 0.5 * eRigid;
-  useFlow = kron(double(useFlow), ones(s)) > 0;
-  useFlow = conv2(double(useFlow), ones(2 * s + 1), 'same') > 0;
-  maps{k} = identity + model .* ~useFlow + flow .* useFlow;
+  useFlow = conv2(double(useFlow), ones(3), 'same') > 0;
+  useFlow = kron(double(useFlow), ones(s));
+  model = identity + affine_field(A, identity);
+  maps{k} = model + useFlow .* (maps{k} - model);
 end
 end
 
-function e = local_misfit(bx, frame, map, s)
+function e = local_misfit(bx, frame, pts)
 % Mean squared colour difference, over 3 x 3 low-resolution pixels, between
-% FRAME and the blurred estimate read where MAP moves its samples.
-pred = read_at(bx, map(1:s:end, 1:s:end, :));
+% FRAME and the blurred estimate read at the points PTS of its samples.
+pred = read_at(bx, pts);
 e = conv2(mean((pred - frame) .^ 2, 3), ones(3) / 9, 'same');
 end
 
@@ -639,26 +643,29 @@ my(~isfinite(my)) = 1;
 out = reshape(read_bilinear(img, mx, my), h, w, size(img, 3));
 end
 
-function A = register_affine(A, bx, frame, identity, s)
+function A = register_affine(A, stack, frame, identity, s)
 % Gauss-Newton on the affine motion A (3 x 2: flow = [col row 1] * A) that
-% makes the blurred estimate BX, read at the moved sample positions,
-% match FRAME; Cauchy weights leave out what moves on its own.
-[H, W, P] = size(bx);
+% makes the blurred estimate, read at the moved sample positions, match
+% FRAME; Cauchy weights leave out what moves on its own.  STACK holds the
+% blurred estimate's planes, then their column and their row gradients.
+[H, W, P3] = size(stack);
+P = P3 / 3;
 % Six parameters need far fewer than all samples: about 4000 evenly spread.
 step = max(1, round(sqrt(numel(frame(:, :, 1)) / 4000)));
 cs = identity(1:s * step:end, 1:s * step:end, 1);
 rs = identity(1:s * step:end, 1:s * step:end, 2);
 X = [cs(:), rs(:), ones(numel(cs), 1)];
 inner = cs(:) > 3 & cs(:) < W - 2 & rs(:) > 3 & rs(:) < H - 2;
-gx = (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2;
-gy = (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2;
 y = reshape(frame(1:step:end, 1:step:end, :), [], P);
 for it = 1:8
   f = X * A;
   px = cs(:) + f(:, 1);
   py = rs(:) + f(:, 2);
   ok = inner & px >= 2 & px <= W - 1 & py >= 2 & py <= H - 1;
-  v = read_bilinear(cat(3, bx, gx, gy), px, py);
+  if nnz(ok) < 12
+    break;   % too few samples inside the image to trust a step
+  end
+  v = read_bilinear(stack, px, py);
   e = v(:, 1:P) - y;
   jx = v(:, P + 1:2 * P);
   jy = v(:, 2 * P + 1:3 * P);
@@ -672,8 +679,8 @@ for it = 1:8
   wJ = J .* repmat(w, P, 1);
   step = -(wJ' * J + 1e-6 * eye(6)) \ (wJ' * e(:));
   A = A + reshape(step, 3, 2);
-  if max(abs(step([3 6]))) < 1e-3
-    break;
+  if max(abs(step([3 6]))) < 2e-3
+    break;   % a step of 1/500 pixel changes nothing that matters
   end
 end
 end
@@ -689,7 +696,7 @@ function A = fit_affine(flow, identity)
 % Iteratively reweighted least squares (Cauchy weights, scale from the
 % median deviation) of flow = A * [col; row; 1] on a sparse grid.
 [H, W, ~] = size(flow);
-step = max(1, round(sqrt(H * W / 20000)));
+step = max(1, round(sqrt(H * W / 5000)));
 cs = identity(1:step:end, 1:step:end, 1);
 rs = identity(1:step:end, 1:step:end, 2);
 u = flow(1:step:end, 1:step:end, 1);

@@ -89,6 +89,13 @@ pRounded = sr_quality(sr_reconstruct(fs, 'scale', 2, 'kernel', kernel, 'maps', r
 printf('continuous shifts, true motion rounded to whole pixels: %.2f dB\n', pRounded);
 assert(pTrueS > pRounded + 0.3, 'exact motion %.2f dB, rounded %.2f dB', pTrueS, pRounded);
 
+% Frames too small to register still reconstruct (the registration steps
+% aside instead of failing on an empty sample set).
+tiny = sr_reconstruct(rand(4, 4, 1, 8), 'verbose', false);
+assert(isequal(size(tiny), [8 8]) && all(isfinite(tiny(:))));
+tiny = sr_reconstruct(rand(1, 1, 3, 3), 'verbose', false);
+assert(isequal(size(tiny), [2 2 3]) && all(isfinite(tiny(:))));
+
 % Bad calls.
 try
   sr_simulate_frames(scene, 2, shifts, kernel, 0, 'object', obj, 'objectPos', [1 1]);
