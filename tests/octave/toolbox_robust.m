@@ -69,6 +69,21 @@ assert(mean(offObject) > 0.7, 'scene pixels lose weight: %.3f', mean(offObject))
 redGain = mean(mean(est(9:20, 31:42, 1) - scene(9:20, 31:42, 1)));
 assert(abs(redGain) < 0.03, 'object leaks into the reconstruction (red %+.3f)', redGain);
 
+% The reference frame shows the object, the other 7 show the scene behind
+% it: the reference must win there, not the majority.
+posRef = [30 8; 44 30; 44 30; 44 30; 44 30; 44 30; 44 30; 44 30];
+randn('state', 7);
+[fr, ~, tr] = sr_simulate_frames(scene, 2, shifts, kernel, 0.01, ...
+                                 'object', obj, 'objectPos', posRef, 'quantize', true);
+estRef = sr_reconstruct(fr, 'scale', 2, 'kernel', kernel, 'verbose', false);
+aloneRef = sr_reconstruct(fr(1), 'scale', 2, 'kernel', kernel, 'verbose', false);
+inObj = repmat(tr.object{1}, [1, 1, 3]);
+errEst = sqrt(mean((estRef(inObj) - tr.images{1}(inObj)) .^ 2));
+errAlone = sqrt(mean((aloneRef(inObj) - tr.images{1}(inObj)) .^ 2));
+printf('object only in the reference: RMS error %.4f, reference alone %.4f\n', errEst, errAlone);
+assert(errEst < 1.1 * errAlone, 'the other frames overrule the reference: %.4f vs %.4f', ...
+       errEst, errAlone);
+
 % Continuous shifts: estimated motion comes within 0.3 dB of the true one.
 randn('state', 6);
 [fs, ms] = sr_simulate_frames(scene, 2, shifts, kernel, 0.01, 'quantize', true);
