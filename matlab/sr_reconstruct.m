@@ -425,7 +425,7 @@ end
 function wt = robust_weights(res, masks, ref)
 % Data weights of each low-resolution pixel of each frame from its
 % residual, in two parts.  The colour residual of the pixel itself gets a
-% Gaussian weight at twice a robust estimate of the residual level: small
+% Gaussian weight at three robust deviations of the residual: small
 % misfits (noise, aliasing that the estimate has not resolved yet) keep
 % most of their say.  The residual averaged over 3 x 3 pixels gets a
 % biweight that falls to 0 at 3 robust deviations: aliasing averages out
@@ -456,7 +456,7 @@ wt = masks;
 if isempty(pooled)
   return;
 end
-delta = 2 * 1.4826 * median(pooled) + eps;
+delta = 3 * 1.4826 * median(pooled) + eps;
 cutL = 3 * 1.4826 * median(pooledL) + eps;
 P = size(masks{1}, 3);
 for k = 1:N
