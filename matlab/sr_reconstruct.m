@@ -48,10 +48,13 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %                       against the data term) [5e-4]
 %     'tvEpsilon'       gradient size below which smoothing stays quadratic
 %                       [0.005]
-%     'robust'          robust (Huber) data weights, so that misregistered
-%                       or occluded pixels lose their say [true]
+%     'robust'          robust data weights, so that misregistered or
+%                       occluded pixels lose their say, anchored on the
+%                       reference frame (see Method) [true]
 %     'smoothFlow'      smooth the estimated flow with dpx_guided_smooth
-%                       guided by the frame's colours [true]
+%                       guided by the frame's colours (costs about as much
+%                       as the flow; the rigid motion and the robust
+%                       weights leave it no measurable gain) [false]
 %     'flowRadius'      window radius of that smoothing [2]
 %     'flowSpatial'     its spatial scale in low-resolution pixels [3]
 %     'flowRange'       its colour scale on the 0..1 scale [0.1]
@@ -88,22 +91,39 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %             than asked when one needs no CG step), cgIterations (steps
 %             per outer iteration), residuals (RMS of the frame residuals
 %             after each outer iteration), cgResiduals (relative residual
-%             of each solve)
+%             of each solve), weights (1 x N cell of h x w data weights of
+%             the last solve: 1 counts fully, 0 not at all)
 %
 %   Method
 %     Motion: qmv_motion_fields gives the flow from each low-resolution
 %     frame to the reference frame (all frames in parallel),
-%     dpx_guided_smooth smooths it guided by the frame's colours (the flow
-%     options count low-resolution pixels), and s times its bicubic
-%     enlargement plus the pixel grid is the map of absolute 1-based
-%     coordinates that the operator takes.
+%     dpx_guided_smooth smooths it with 'smoothFlow' (the flow options
+%     count low-resolution pixels), and s times its bicubic enlargement
+%     plus the pixel grid is the map of absolute 1-based coordinates that
+%     the operator takes.  Where the scene moves rigidly (camera shake, a
+%     pan), one affine motion per frame, fitted robustly to the flow and
+%     refined by registering the frame against the reference frame's own
+%     reconstruction, replaces the flow, except where the flow explains
+%     the frame clearly better (things that move on their own).
+%     Anchor: with 'robust' and more than one frame, the solve starts from
+%     the reconstruction of the reference frame alone, and the first data
+%     weights come from the residuals against it, so that from the start a
+%     frame counts only where it agrees with the reference frame.
 %     Solve: iteratively reweighted least squares.  Each outer iteration
-%     sets robust data weights W_k from the residuals and edge-preserving
+%     sets data weights W_k from the residuals (qmv_frame_residuals; a
+%     Gaussian weight on each pixel's residual times one on its 3 x 3 mean
+%     that falls to 0 at three robust deviations: occluded and
+%     misregistered pixels lose their say; the reference frame keeps
+%     weight 1; the data term is scaled by the share of weight lost so
+%     that its balance with the smoothness term stays) and edge-preserving
 %     weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2), builds the
 %     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k)
-%     (qmv_weighted_rhs), and runs conjugate gradients
-%     on the weighted normal equations with qmv_system_apply as the
-%     matrix-vector product, warm-started from the previous estimate.
+%     (qmv_weighted_rhs), and runs conjugate gradients on the weighted
+%     normal equations with qmv_system_apply as the matrix-vector product,
+%     warm-started from the previous estimate.  The operator warps to the
+%     nearest pixel; the data y_k are corrected by what that rounding
+%     costs at the current estimate, so that the solve fits the exact
+%     sub-pixel motion.
 %     Low-resolution pixels whose motion leads outside the image get no
 %     weight.
 %
@@ -156,12 +176,18 @@ progress(opts, 'sr_reconstruct: %d frames, %dx%d -> %dx%d, motion %s in %.2f s\n
          N, h, w, H, W, motion, timeMotion);
 
 tSolve = tic;
-masks = valid_masks(maps, ref, s, H, W, P);
 if isempty(opts.initial)
   x = sr_upscale_bicubic(frames{ref}, s);
 else
   x = check_initial(opts.initial, H, W, P);
 end
+if opts.robust && N > 1
+  x = anchor_estimate(x, frames{ref}, opts);
+end
+if strcmp(motion, 'estimated') && N > 1
+  maps = rigid_motion(maps, ref, identity, x, frames, opts.kernel, s);
+end
+masks = valid_masks(maps, ref, s, H, W, P);
 
 fp.idx0 = ref;
 fp.numFrames = N;
@@ -176,19 +202,33 @@ fp.eta = opts.lambda;
 info.cgIterations = zeros(1, opts.outerIterations);
 info.residuals = zeros(1, opts.outerIterations);
 info.cgResiduals = zeros(1, opts.outerIterations);
+% The frames' data corrected for the warp's rounding to whole pixels, and
+% the residuals against the reference frame's own reconstruction: the
+% first weights then trust a frame only where it agrees with the
+% reference, instead of mixing all frames in before anything is known.
+correction = rounding_corrections(x, fp, ref, s);
+data = corrected_frames(frames, correction);
 res = {};
 warned = false;
-stack = cat(4, frames{:});
+stack = cat(4, data{:});
+if opts.robust && N > 1
+  res = frame_residuals(x, stack, fp);
+end
 for it = 1:opts.outerIterations
   tIt = tic;
-  if opts.robust && it > 1
-    fp.vecImgW = robust_weights(res, masks);
+  if opts.robust && ~isempty(res)
+    fp.vecImgW = robust_weights(res, masks, ref);
+    fp.dataTermScale = data_scale(fp.vecImgW, masks);
   end
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
   b = right_hand_side(stack, x, fp);
   [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
   warned = warn_if_diverged(x, cgRes, it, opts, warned);
   [res, rmsRes] = frame_residuals(x, stack, fp);
+  if it < opts.outerIterations
+    [data, res, correction] = recorrect(x, frames, res, correction, fp, ref, s);
+    stack = cat(4, data{:});
+  end
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
   info.residuals(it) = rmsRes;
@@ -209,6 +249,7 @@ info.numFrames = N;
 info.motion = motion;
 info.maps = maps;
 info.kernel = opts.kernel;
+info.weights = frame_weights(fp.vecImgW);
 info.iterations = it;
 info.timeMotion = timeMotion;
 info.timeSolve = toc(tSolve);
@@ -262,7 +303,7 @@ function opts = parse_options(args, N, frameSize)
 opts = struct('scale', 2, 'refframe', 1, 'kernel', sr_gaussian_kernel(1, 5), ...
               'maps', [], 'outeriterations', 3, 'cgiterations', 8, ...
               'cgtolerance', 1e-3, 'lambda', 5e-4, 'tvepsilon', 0.005, ...
-              'robust', true, 'smoothflow', true, 'flowradius', 2, ...
+              'robust', true, 'smoothflow', false, 'flowradius', 2, ...
               'flowspatial', 3, 'flowrange', 0.1, 'initial', [], 'verbose', true);
 if numel(args) == 1 && isstruct(args{1})
   given = args{1};
@@ -550,22 +591,296 @@ end
 
 % ------------------------------------------------------------ the solver
 
-function wt = robust_weights(res, masks)
-% Huber weights on the colour residual of each low-resolution pixel, with
-% the threshold at twice a robust estimate of the noise level.
+function wt = robust_weights(res, masks, ref)
+% Data weights of each low-resolution pixel of each frame from its
+% residual, in two parts.  The colour residual of the pixel itself gets a
+% Gaussian weight at three robust deviations of the residual: small
+% misfits (noise, aliasing that the estimate has not resolved yet) keep
+% most of their say.  The residual averaged over 3 x 3 pixels gets a
+% biweight that falls to 0 at 3 robust deviations: aliasing averages out
+% there, a frame that shows something else (an occluding or uncovered
+% object, a wrong flow) does not, and such pixels lose their say entirely
+% instead of keeping a share that 7 frames together would make a ghost.
+% The reference frame defines the scene and keeps full weight.
+N = numel(res);
+rn = cell(1, N);
+rl = cell(1, N);
 pooled = [];
-for k = 1:numel(res)
-  rn = sqrt(mean(res{k} .^ 2, 3));
+pooledL = [];
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  r = res{k};
+  rn{k} = sqrt(mean(r .^ 2, 3));
+  for p = 1:size(r, 3)
+    r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
+  end
+  rl{k} = sqrt(mean(r .^ 2, 3));
   m = masks{k}(:, :, 1) > 0;
-  pooled = [pooled; rn(m)]; %#ok<AGROW>
+  pooled = [pooled; rn{k}(m)]; %#ok<AGROW>
+  pooledL = [pooledL; rl{k}(m)]; %#ok<AGROW>
 end
-delta = 2 * 1.4826 * median(pooled) + eps;
-wt = cell(size(masks));
+wt = masks;
+if isempty(pooled)
+  return;
+end
+delta = 3 * 1.4826 * median(pooled) + eps;
+cutL = 3 * 1.4826 * median(pooledL) + eps;
 P = size(masks{1}, 3);
-for k = 1:numel(res)
-  rn = sqrt(mean(res{k} .^ 2, 3));
-  wk = min(1, delta ./ max(rn, eps));
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  wk = exp(-0.5 * (rn{k} / delta) .^ 2) .* max(0, 1 - (rl{k} / cutL) .^ 2) .^ 2;
   wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
+end
+end
+
+function scale = data_scale(vecImgW, masks)
+% Weights below 1 weaken the data term against the smoothness term that
+% was balanced for full weights; scaling by the share of weight kept
+% restores that balance.
+kept = 0;
+full = 0;
+for k = 1:numel(masks)
+  kept = kept + sum(vecImgW{k}(:));
+  full = full + sum(masks{k}(:));
+end
+scale = full / max(kept, eps);
+end
+
+function w = frame_weights(vecImgW)
+% The data weight of each low-resolution pixel of each frame (one plane).
+w = cell(size(vecImgW));
+for k = 1:numel(vecImgW)
+  w{k} = vecImgW{k}(:, :, 1);
+end
+end
+
+function x = anchor_estimate(x, frame, opts)
+% The reconstruction from the reference frame alone: what the other
+% frames are first registered and compared with.
+[H, W, P] = size(x);
+[cols, rows] = meshgrid(1:W, 1:H);
+fp1.idx0 = 1;
+fp1.numFrames = 1;
+fp1.scaleFactor = opts.scale;
+fp1.vecKers = {opts.kernel};
+fp1.imgWs = [];
+fp1.vecImgW = {ones(size(frame))};
+fp1.vecMapB = {cat(3, cols, rows)};
+fp1.dataTermScale = 1;
+fp1.eta = opts.lambda;
+% B' U y, the right-hand side of one unweighted, unmoved frame.
+b = qmv_weighted_rhs(x, frame, fp1);
+for it = 1:2   % one more TV step keeps moving objects sharper (0.1-0.3 dB)
+  fp1.imgWs = smoothness_weights(x, opts.tvEpsilon);
+  x = conjugate_gradients(x, b, fp1, opts.cgIterations, opts.cgTolerance);
+end
+end
+
+% ------------------------------------------- motion between grid points
+
+function c = rounding_corrections(x, fp, ref, s)
+% The operator warps to the nearest high-resolution pixel; a flow of 0.4
+% pixel thus reads a neighbour that is 0.4 pixel off.  The difference
+% between the blurred estimate read at the exact and at the rounded
+% positions of each frame's samples is what that rounding costs; taken
+% off the frame's data, the solve fits the exact motion while the
+% operator keeps its warp.  (Blur and a locally uniform motion commute, so
+% only the low-resolution samples need reading.)
+N = numel(fp.vecMapB);
+c = cell(1, N);
+bx = [];
+for k = 1:N
+  if k == ref
+    c{k} = 0;
+    continue;
+  end
+  if isempty(bx)
+    bx = sr_filter_replicate(x, fp.vecKers{k}, 'conv');
+  end
+  c{k} = read_exact_minus_nearest(bx, fp.vecMapB{k}(1:s:end, 1:s:end, :));
+end
+end
+
+function d = read_exact_minus_nearest(img, pts)
+[H, W, P] = size(img);
+[h, w, ~] = size(pts);
+mx = reshape(pts(:, :, 1), [], 1);
+my = reshape(pts(:, :, 2), [], 1);
+bad = ~isfinite(mx) | ~isfinite(my);
+mx(bad) = 1;
+my(bad) = 1;
+mx = min(max(mx, 1), W);
+my = min(max(my, 1), H);
+nx = floor(mx + 0.5);
+ny = floor(my + 0.5);
+exact = read_bilinear(img, mx, my);
+nearest = reshape(img, H * W, P);
+nearest = nearest(ny + (nx - 1) * H, :);
+d = exact - nearest;
+d(bad, :) = 0;
+d = reshape(d, h, w, P);
+end
+
+function v = read_bilinear(img, px, py)
+% Bilinear reading of every plane of IMG at the points (px, py), column
+% vectors of 1-based positions clamped to the image: one row per point,
+% one column per plane (interp2 plane by plane costs several times more).
+[H, W, Q] = size(img);
+px = min(max(px, 1), W);
+py = min(max(py, 1), H);
+x0 = min(floor(px), max(W - 1, 1));
+y0 = min(floor(py), max(H - 1, 1));
+fx = px - x0;
+fy = py - y0;
+dx = H * (W > 1);
+dy = double(H > 1);
+idx = y0 + (x0 - 1) * H;
+planes = reshape(img, H * W, Q);
+v = planes(idx, :) .* ((1 - fx) .* (1 - fy)) + planes(idx + dx, :) .* (fx .* (1 - fy)) + ...
+    planes(idx + dy, :) .* ((1 - fx) .* fy) + planes(idx + dx + dy, :) .* (fx .* fy);
+end
+
+function data = corrected_frames(frames, c)
+data = frames;
+for k = 1:numel(frames)
+  data{k} = frames{k} - c{k};
+end
+end
+
+function [data, res, c] = recorrect(x, frames, res, cOld, fp, ref, s)
+% New corrections for the new estimate; the residuals follow without
+% another pass of the operator.
+c = rounding_corrections(x, fp, ref, s);
+data = corrected_frames(frames, c);
+for k = 1:numel(res)
+  res{k} = res{k} - cOld{k} + c{k};
+end
+end
+
+function maps = rigid_motion(maps, ref, identity, x, frames, kernel, s)
+% Where the scene moves rigidly (a camera's shake, a pan), one affine
+% motion per frame is more exact than the dense flow, which is noisy and
+% biased at sub-pixel level.  It is fitted robustly to the flow, then
+% refined by registering the frame itself against the reference frame's
+% reconstruction X.  Where the frame disagrees with that motion and the
+% flow explains it clearly better (things that move on their own), the
+% flow stays.
+bx = sr_filter_replicate(x, kernel, 'conv');
+% The blurred estimate and its gradients, read together by the registration.
+stack = cat(3, bx, (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2, ...
+            (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2);
+for k = 1:numel(maps)
+  if k == ref
+    continue;
+  end
+  % Fitted and checked on the samples only: they are plenty.
+  sub = identity(1:s:end, 1:s:end, :);
+  flow = maps{k}(1:s:end, 1:s:end, :) - sub;
+  A = fit_affine(flow, sub);
+  near = sqrt(sum((flow - affine_field(A, sub)) .^ 2, 3)) < 1;
+  if mean(near(:)) < 0.3
+    continue;   % no: the flow it is
+  end
+  A = register_affine(A, stack, frames{k}, identity, s);
+  eRigid = local_misfit(bx, frames{k}, sub + affine_field(A, sub));
+  eFlow = local_misfit(bx, frames{k}, maps{k}(1:s:end, 1:s:end, :));
+  tau = (2 * 1.4826 * median(sqrt(eRigid(:)))) ^ 2;
+  useFlow = eRigid > tau & eFlow < 0.5 * eRigid;
+  useFlow = conv2(double(useFlow), ones(3), 'same') > 0;
+  useFlow = kron(double(useFlow), ones(s));
+  model = identity + affine_field(A, identity);
+  maps{k} = model + useFlow .* (maps{k} - model);
+end
+end
+
+function e = local_misfit(bx, frame, pts)
+% Mean squared colour difference, over 3 x 3 low-resolution pixels, between
+% FRAME and the blurred estimate read at the points PTS of its samples.
+pred = read_at(bx, pts);
+e = conv2(mean((pred - frame) .^ 2, 3), ones(3) / 9, 'same');
+end
+
+function out = read_at(img, pts)
+[h, w, ~] = size(pts);
+mx = reshape(pts(:, :, 1), [], 1);
+my = reshape(pts(:, :, 2), [], 1);
+mx(~isfinite(mx)) = 1;
+my(~isfinite(my)) = 1;
+out = reshape(read_bilinear(img, mx, my), h, w, size(img, 3));
+end
+
+function A = register_affine(A, stack, frame, identity, s)
+% Gauss-Newton on the affine motion A (3 x 2: flow = [col row 1] * A) that
+% makes the blurred estimate, read at the moved sample positions, match
+% FRAME; Cauchy weights leave out what moves on its own.  STACK holds the
+% blurred estimate's planes, then their column and their row gradients.
+[H, W, P3] = size(stack);
+P = P3 / 3;
+% Six parameters need far fewer than all samples: about 4000 evenly spread.
+step = max(1, round(sqrt(numel(frame(:, :, 1)) / 4000)));
+cs = identity(1:s * step:end, 1:s * step:end, 1);
+rs = identity(1:s * step:end, 1:s * step:end, 2);
+X = [cs(:), rs(:), ones(numel(cs), 1)];
+inner = cs(:) > 3 & cs(:) < W - 2 & rs(:) > 3 & rs(:) < H - 2;
+y = reshape(frame(1:step:end, 1:step:end, :), [], P);
+for it = 1:8
+  f = X * A;
+  px = cs(:) + f(:, 1);
+  py = rs(:) + f(:, 2);
+  ok = inner & px >= 2 & px <= W - 1 & py >= 2 & py <= H - 1;
+  if nnz(ok) < 12
+    break;   % too few samples inside the image to trust a step
+  end
+  v = read_bilinear(stack, px, py);
+  e = v(:, 1:P) - y;
+  jx = v(:, P + 1:2 * P);
+  jy = v(:, 2 * P + 1:3 * P);
+  r = sqrt(mean(e .^ 2, 2));
+  sigma = max(1.4826 * median(r(ok)), 1e-3);
+  w = double(ok) ./ (1 + (r / (2 * sigma)) .^ 2);
+  J = [];
+  for p = 1:P
+    J = [J; X .* jx(:, p), X .* jy(:, p)]; %#ok<AGROW>
+  end
+  wJ = J .* repmat(w, P, 1);
+  step = -(wJ' * J + 1e-6 * eye(6)) \ (wJ' * e(:));
+  A = A + reshape(step, 3, 2);
+  if max(abs(step([3 6]))) < 2e-3
+    break;   % a step of 1/500 pixel changes nothing that matters
+  end
+end
+end
+
+function model = affine_field(A, identity)
+cols = identity(:, :, 1);
+rows = identity(:, :, 2);
+model = cat(3, A(1, 1) * cols + A(2, 1) * rows + A(3, 1), ...
+               A(1, 2) * cols + A(2, 2) * rows + A(3, 2));
+end
+
+function A = fit_affine(flow, identity)
+% Iteratively reweighted least squares (Cauchy weights, scale from the
+% median deviation) of flow = A * [col; row; 1] on a sparse grid.
+[H, W, ~] = size(flow);
+step = max(1, round(sqrt(H * W / 5000)));
+cs = identity(1:step:end, 1:step:end, 1);
+rs = identity(1:step:end, 1:step:end, 2);
+u = flow(1:step:end, 1:step:end, 1);
+v = flow(1:step:end, 1:step:end, 2);
+X = [cs(:), rs(:), ones(numel(cs), 1)];
+u = u(:);
+v = v(:);
+w = ones(size(u));
+for it = 1:6
+  Xw = X .* w;
+  A = (Xw' * X + 1e-9 * eye(3)) \ (Xw' * [u, v]);
+  r = sqrt(sum((X * A - [u, v]) .^ 2, 2));
+  sigma = max(1.4826 * median(r), 0.05);
+  w = 1 ./ (1 + (r / (2 * sigma)) .^ 2);
 end
 end
 

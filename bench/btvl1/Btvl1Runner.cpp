@@ -38,8 +38,9 @@ double Seconds(std::chrono::steady_clock::time_point tStart) {
 }
 
 void CheckInput(const std::vector<cv::Mat>& vecFrames, const SOptions& sOptions) {
-  if (vecFrames.empty()) {
-    throw std::invalid_argument("btvl1: no frames");
+  // OpenCV's BTV-L1 crashes on a single frame (no motion to compute).
+  if (vecFrames.size() < 2) {
+    throw std::invalid_argument("btvl1: at least 2 frames are needed");
   }
   if (sOptions.iScale < 1 || sOptions.iIterations < 1 || sOptions.iBlurKernelSize < 1 ||
       sOptions.iBlurKernelSize % 2 == 0 || !(sOptions.dBlurSigma > 0)) {
@@ -77,7 +78,7 @@ SResult Reconstruct(const std::vector<cv::Mat>& vecFrames, const SOptions& sOpti
   pSr->setIterations(sOptions.iIterations);
   pSr->setBlurKernelSize(sOptions.iBlurKernelSize);
   pSr->setBlurSigma(sOptions.dBlurSigma);
-  pSr->setTemporalAreaRadius(std::max(iFrames - 1, 1));
+  pSr->setTemporalAreaRadius(iFrames - 1);
   pSr->setInput(cv::makePtr<CFrameList>(vecFrames));
 
   SResult sResult;
@@ -87,8 +88,8 @@ SResult Reconstruct(const std::vector<cv::Mat>& vecFrames, const SOptions& sOpti
   if (sResult.imgRecon.empty()) {
     throw std::runtime_error("btvl1: no result");
   }
-  sResult.dSecondsFlow = iFrames > 1 ? FlowSeconds(vecFrames) : 0.0;
-  const double dSolves = std::max(iFrames, 1);
+  sResult.dSecondsFlow = FlowSeconds(vecFrames);
+  const double dSolves = iFrames;
   sResult.dSecondsOne = sResult.dSecondsFlow +
                         std::max(sResult.dSecondsTotal - sResult.dSecondsFlow, 0.0) / dSolves;
   return sResult;

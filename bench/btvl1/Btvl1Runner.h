@@ -17,14 +17,15 @@ struct SOptions {
 };
 
 struct SResult {
-  cv::Mat imgRecon;          // 8-bit, the reference frame's grid times iScale
+  cv::Mat imgRecon;          // 8-bit, the reference frame's grid times iScale less a
+                             // border of 7 pixels (its regularisation window)
   double dSecondsTotal = 0;  // the call that returns the reference's result
   double dSecondsFlow = 0;   // the optical flows inside that call
   double dSecondsOne = 0;    // one reconstruction: flows plus one solve
 };
 
-// Reconstructs vecFrames[0] (the reference) from all frames. Every frame must
-// have the same size and type (8-bit, 1 or 3 channels). Throws
+// Reconstructs vecFrames[0] (the reference) from all frames, at least 2. Every
+// frame must have the same size and type (8-bit, 1 or 3 channels). Throws
 // std::invalid_argument on bad input; OpenCV errors pass through.
 SResult Reconstruct(const std::vector<cv::Mat>& vecFrames, const SOptions& sOptions);
 

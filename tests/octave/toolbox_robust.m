@@ -1,0 +1,126 @@
+% Frames of a moving scene: sr_simulate_frames shifts by continuous amounts
+% and adds an object that moves on its own; sr_reconstruct must gain from
+% all frames without letting the object's pixels of other frames in.
+
+% A synthetic scene: shapes over a smooth shading, in colour.
+[c, r] = meshgrid(1:64, 1:64);
+disc = double((c - 24) .^ 2 + (r - 26) .^ 2 < 12 ^ 2);
+bar = double(abs(c - r + 10) < 4);
+stripes = double(mod(floor(c / 3), 2) == 0 & r > 44);
+shade = 0.3 + 0.2 * sin(c / 9) .* cos(r / 11);
+scene = min(max(cat(3, shade + 0.5 * disc, shade + 0.4 * bar, shade + 0.4 * stripes), 0), 1);
+kernel = [1 4 6 4 1]' * [1 4 6 4 1] / 256;
+
+% Whole-pixel shifts reproduce the nearest-neighbour model exactly; other
+% shifts interpolate between the neighbours.
+[f1, m1] = sr_simulate_frames(scene, 2, [0 0; 2 -1], kernel, 0);
+shifted = scene([1, 1:63], [3:64, 64, 64], :);   % shows (r - 1, c + 2), clamped
+blurred = zeros(size(shifted));
+pad = shifted([1 1 1:64 64 64], [1 1 1:64 64 64], :);
+for p = 1:3
+  blurred(:, :, p) = conv2(pad(:, :, p), kernel, 'valid');
+end
+assert(max(max(max(abs(f1{2} - blurred(1:2:end, 1:2:end, :))))) < 1e-12, ...
+       'whole-pixel shift differs from the nearest-neighbour model');
+assert(isequal(m1{2}(10, 20, :), cat(3, 22, 9)));
+[fh, mh] = sr_simulate_frames(scene, 2, [0 0; 0.5 0; 1 0], kernel, 0);
+mid = (fh{1} + fh{3}) / 2;
+interior = @(x) x(4:end - 3, 4:end - 3, :);
+assert(max(abs(interior(fh{2} - mid)(:))) < 0.05, 'half-pixel shift is not between its neighbours');
+assert(max(abs(interior(fh{2} - fh{1})(:))) > 0.01 && max(abs(interior(fh{2} - fh{3})(:))) > 0.01, ...
+       'half-pixel shift rounded to a whole pixel');
+assert(mh{2}(5, 5, 1) == 5.5);
+
+% 8-bit frames and the object's masks and maps.
+obj = repmat(cat(3, 0.9, 0.1, 0.1), 12, 12) .* (0.6 + 0.4 * (mod((1:12)' + (1:12), 4) < 2));
+pos = [NaN NaN; 30 8; 36 12; 42 16; 40 36; NaN NaN; NaN NaN; NaN NaN];
+shifts = [0 0; 0.6 -0.3; -1.3 0.8; 0.4 1.5; -0.7 -1.2; 1.2 0.3; -0.4 -0.9; 0.9 1.1];
+randn('state', 5);
+[frames, maps, truth] = sr_simulate_frames(scene, 2, shifts, kernel, 0.01, ...
+                                           'object', obj, 'objectPos', pos, 'quantize', true);
+assert(all(abs(frames{4}(:) * 255 - round(frames{4}(:) * 255)) < 1e-9));
+assert(~any(truth.object{1}(:)) && nnz(truth.object{2}) == 144 && truth.object{2}(8, 30));
+assert(isequal(size(truth.objectLow{2}), [32 32]) && truth.objectLow{2}(5, 16));
+assert(isequal(truth.images{1}, scene), 'frame 1 shows neither motion nor object');
+assert(abs(maps{3}(40, 40, 1) - 38.7) < 1e-12 && abs(maps{3}(40, 40, 2) - 40.8) < 1e-12);
+
+% 8 frames beat the reference frame alone; the object, which the reference
+% frame does not show, gets (almost) no weight in the frames that do.
+alone = sr_reconstruct(frames(1), 'scale', 2, 'kernel', kernel, 'verbose', false);
+[est, info] = sr_reconstruct(frames, 'scale', 2, 'kernel', kernel, 'verbose', false);
+pAlone = sr_quality(alone, scene, 4);
+pEst = sr_quality(est, scene, 4);
+printf('8 frames %.2f dB, reference alone %.2f dB\n', pEst, pAlone);
+assert(pEst > pAlone + 0.5, '8 frames %.2f dB, reference frame alone %.2f dB', pEst, pAlone);
+assert(isequal(size(info.weights), [1 8]) && isequal(size(info.weights{2}), [32 32]));
+assert(all(info.weights{1}(:) == 1), 'the reference frame must keep full weight');
+onObject = [];
+offObject = [];
+for k = 2:5
+  core = truth.object{k}(1:2:end, 1:2:end);   % samples on the object itself
+  wk = info.weights{k};
+  onObject = [onObject; wk(core)]; %#ok<AGROW>
+  offObject = [offObject; wk(~truth.objectLow{k})]; %#ok<AGROW>
+end
+printf('weights: object %.3f, elsewhere %.3f\n', mean(onObject), mean(offObject));
+assert(mean(onObject) < 0.1, 'object pixels keep weight %.3f', mean(onObject));
+assert(mean(offObject) > 0.7, 'scene pixels lose weight: %.3f', mean(offObject));
+% The object does not leak into the reconstruction: its red stays out.
+redGain = mean(mean(est(9:20, 31:42, 1) - scene(9:20, 31:42, 1)));
+assert(abs(redGain) < 0.03, 'object leaks into the reconstruction (red %+.3f)', redGain);
+
+% The reference frame shows the object, the other 7 show the scene behind
+% it: the reference must win there, not the majority.
+posRef = [30 8; 44 30; 44 30; 44 30; 44 30; 44 30; 44 30; 44 30];
+randn('state', 7);
+[fr, ~, tr] = sr_simulate_frames(scene, 2, shifts, kernel, 0.01, ...
+                                 'object', obj, 'objectPos', posRef, 'quantize', true);
+estRef = sr_reconstruct(fr, 'scale', 2, 'kernel', kernel, 'verbose', false);
+aloneRef = sr_reconstruct(fr(1), 'scale', 2, 'kernel', kernel, 'verbose', false);
+inObj = repmat(tr.object{1}, [1, 1, 3]);
+errEst = sqrt(mean((estRef(inObj) - tr.images{1}(inObj)) .^ 2));
+errAlone = sqrt(mean((aloneRef(inObj) - tr.images{1}(inObj)) .^ 2));
+printf('object only in the reference: RMS error %.4f, reference alone %.4f\n', errEst, errAlone);
+assert(errEst < 1.1 * errAlone, 'the other frames overrule the reference: %.4f vs %.4f', ...
+       errEst, errAlone);
+
+% Continuous shifts: estimated motion comes within 0.3 dB of the true one.
+randn('state', 6);
+[fs, ms] = sr_simulate_frames(scene, 2, shifts, kernel, 0.01, 'quantize', true);
+pEstS = sr_quality(sr_reconstruct(fs, 'scale', 2, 'kernel', kernel, 'verbose', false), scene, 4);
+pTrueS = sr_quality(sr_reconstruct(fs, 'scale', 2, 'kernel', kernel, 'maps', ms, ...
+                                   'verbose', false), scene, 4);
+printf('continuous shifts: estimated %.2f dB, true %.2f dB\n', pEstS, pTrueS);
+assert(pEstS > pTrueS - 0.3, 'estimated motion %.2f dB, true %.2f dB', pEstS, pTrueS);
+
+% The operator warps to whole pixels, but continuous true motion must be
+% fitted as such: rounding the maps first throws that away.
+rounded = ms;
+for k = 1:numel(rounded)
+  rounded{k} = floor(rounded{k} + 0.5);
+end
+pRounded = sr_quality(sr_reconstruct(fs, 'scale', 2, 'kernel', kernel, 'maps', rounded, ...
+                                     'verbose', false), scene, 4);
+printf('continuous shifts, true motion rounded to whole pixels: %.2f dB\n', pRounded);
+assert(pTrueS > pRounded + 0.3, 'exact motion %.2f dB, rounded %.2f dB', pTrueS, pRounded);
+
+% Frames too small to register still reconstruct (the registration steps
+% aside instead of failing on an empty sample set).
+tiny = sr_reconstruct(rand(4, 4, 1, 8), 'verbose', false);
+assert(isequal(size(tiny), [8 8]) && all(isfinite(tiny(:))));
+tiny = sr_reconstruct(rand(1, 1, 3, 3), 'verbose', false);
+assert(isequal(size(tiny), [2 2 3]) && all(isfinite(tiny(:))));
+
+% Bad calls.
+try
+  sr_simulate_frames(scene, 2, shifts, kernel, 0, 'object', obj, 'objectPos', [1 1]);
+  error('no error for a short objectPos');
+catch err
+  assert(strcmp(err.identifier, 'sr_simulate_frames:option'), err.message);
+end
+try
+  sr_simulate_frames(scene, 2, [0 NaN], kernel, 0);
+  error('no error for a NaN shift');
+catch err
+  assert(strcmp(err.identifier, 'sr_simulate_frames:input'), err.message);
+end
