@@ -550,17 +550,8 @@ end
 end
 
 function n = flow_threads()
-% Threads of the compiled modules: OMP_NUM_THREADS when set, otherwise every
-% processor.
-n = str2double(getenv('OMP_NUM_THREADS'));
-if ~isfinite(n) || n < 1
-  if exist('OCTAVE_VERSION', 'builtin')
-    n = nproc();
-  else
-    n = feature('numcores');
-  end
-end
-n = floor(n);
+% Threads of the compiled modules in this session (qmv_threads).
+n = qmv_threads();
 end
 
 function img = colour(img)
