@@ -10,7 +10,7 @@
 #include <omp.h>
 #include <opencv2/core.hpp>
 
-#include "FailureText.h"
+#include "FlowFailure.h"
 #include "FlowToPlanes.h"
 #include "MotionField.h"
 
@@ -26,15 +26,20 @@ std::string FrameFlow(const SFrameStacks& stacks, std::size_t k, double* pFlow, 
   const int iWidth = static_cast<int>(stacks.shape.nWidth);
   const cv::Mat& matFlow = buffers.matFlow;
   std::string sFailure =
-      FailureText([&] { MotionFieldFromArrays(stacks.From(k), stacks.To(k), iHeight, iWidth, buffers); });
+      FlowFailure([&] { MotionFieldFromArrays(stacks.From(k), stacks.To(k), iHeight, iWidth, buffers); });
   if (! sFailure.empty())
     return sFailure;
   if (matFlow.type() != CV_32FC2 || matFlow.rows != iHeight || matFlow.cols != iWidth)
     return "Error: qmv_motion_fields failed, the solver returned a flow of another size!";
-  return FailureText([&] { FlowToPlanes(matFlow, pFlow); });
+  return FlowFailure([&] { FlowToPlanes(matFlow, pFlow); });
 }
 
 }  // namespace
+
+void ReleaseStackFlowBuffers()
+{
+  std::vector<SFlowBuffers>().swap(s_vBuffers);
+}
 
 std::string ComputeStackFlows(const SFrameStacks& stacks, double* pFlows)
 {

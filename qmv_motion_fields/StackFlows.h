@@ -13,4 +13,7 @@
 // (all frames are attempted; no exception leaves).
 std::string ComputeStackFlows(const SFrameStacks& stacks, double* pFlows);
 
+// Gives back the working images kept between calls (at unload).
+void ReleaseStackFlowBuffers();
+
 #endif
