@@ -47,14 +47,14 @@ std::string ComputeStackFlows(const SFrameStacks& stacks, double* pFlows)
   std::vector<std::string> vFailures;
   std::vector<char> vOutOfMemory;
   const int iThreads = omp_get_max_threads();
-  try {
+  const std::string sSetUp = FlowFailure([&] {
     vFailures.resize(stacks.shape.nFrames);
     vOutOfMemory.assign(stacks.shape.nFrames, 0);
     if (s_vBuffers.size() < static_cast<std::size_t>(iThreads))
       s_vBuffers.resize(iThreads);
-  } catch (...) {
-    return "Error: out of memory!";
-  }
+  });
+  if (! sSetUp.empty())
+    return sSetUp;
 #pragma omp parallel for num_threads(iThreads) schedule(dynamic, 1)
   for (long k = 0; k < iFrames; ++k) {
     const std::size_t n = static_cast<std::size_t>(k);

@@ -10,6 +10,7 @@
 
 #include "mexglue/ModuleUnload.h"
 
+#include "FlowFailure.h"
 #include "FrameStack.h"
 #include "StackFlows.h"
 
@@ -88,7 +89,12 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     return;
   stacks.pFrom = mxGetPr(prhs[IN_FROM]);  // real part only
   stacks.pTo = mxGetPr(prhs[IN_TO]);
-  const std::string sFailure = ComputeStackFlows(stacks, mxGetPr(plhs[OUT_FLOWS]));
+  double* pFlows = mxGetPr(plhs[OUT_FLOWS]);
+  std::string sFailure;
+  // Only a failure's own text can fail to be made (no memory left for it).
+  std::string sUnmade = FlowFailure([&] { sFailure = ComputeStackFlows(stacks, pFlows); });
+  if (sFailure.empty())
+    sFailure.swap(sUnmade);
   if (! sFailure.empty())
     mexErrMsgTxt(sFailure.c_str());
 }
