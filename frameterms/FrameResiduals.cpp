@@ -4,7 +4,7 @@
 #include "FrameFailures.h"
 #include "blur/SampledBlurOperators.h"
 #include "conversions/PlaneImages.h"
-#include "warp/MapStrips.h"
+#include "warp/FrameMapOffsets.h"
 
 #include <omp.h>
 

@@ -8,7 +8,8 @@
 #include "blur/SampledBlurOperators.h"
 #include "conversions/PlaneImages.h"
 #include "frameloop/FrameParallel.h"
-#include "warp/MapStrips.h"
+#include "warp/FrameMapOffsets.h"
+#include "warp/ScatterAddScaled.h"
 
 #include <omp.h>
 

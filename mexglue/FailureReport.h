@@ -24,8 +24,11 @@ struct CFailureTexts {
     bool bStringsAsIs;             // a thrown std::string is the text
 };
 
-// The default of FailureText's first handler: a type nobody throws.
+// The defaults of FailureText's own handlers: types nobody throws.
 struct CNothingElse {
+    const char* what() const noexcept { return ""; }
+};
+struct CNothingMore {
     const char* what() const noexcept { return ""; }
 };
 
@@ -48,15 +51,19 @@ inline std::string Joined(const char* sPrefix, const char* sText) noexcept
 
 // The failure text of fn(), empty when it returns normally. A module that
 // words one exception type of its own (OpenCV's, say) names it as TFirst,
-// caught before all others, with sFirstPrefix before its what().
-template <class TFirst = CNothingElse, class TFn>
-std::string FailureText(const CFailureTexts& texts, TFn&& fn, const char* sFirstPrefix = nullptr) noexcept
+// caught before all others, with sFirstPrefix before its what(); a second
+// one (a reader's own failures, say) as TSecond with sSecondPrefix.
+template <class TFirst = CNothingElse, class TSecond = CNothingMore, class TFn>
+std::string FailureText(const CFailureTexts& texts, TFn&& fn, const char* sFirstPrefix = nullptr,
+                        const char* sSecondPrefix = nullptr) noexcept
 {
     using NDetail::Joined;
     try {
         fn();
     } catch (const TFirst& e) {
         return Joined(sFirstPrefix, e.what());
+    } catch (const TSecond& e) {
+        return Joined(sSecondPrefix, e.what());
     } catch (const std::string& s) {
         return Joined(nullptr, texts.bStringsAsIs ? s.c_str() : texts.sUnknown);
     } catch (const NException::LogicError& e) {

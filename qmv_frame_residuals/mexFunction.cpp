@@ -2,31 +2,57 @@
 // Residual k is D B_k M_k imgI - imgsY(:,:,:,k), all frames in parallel.
 #include "FrameResiduals.h"
 #include "FrameTermsEntry.h"
+#include "frameloop/LargeBuffers.h"
+#include "mexglue/FailureReport.h"
+#include "mexglue/IllegalVectorReport.h"
+#include "mexglue/ModuleUnload.h"
 
 #include "mex.h"
 
-using namespace NSysApply;
+#include <string>
+
+namespace {
+
+using namespace NFrameTerms;
+using NSysApply::CFrameWarnings;
+using NSysApply::CIllegalVectorList;
+
+const NMexGlue::CFailureTexts FAILURE_TEXTS = {
+    "Error: qmv_frame_residuals: ",              // before what()
+    "Error: qmv_frame_residuals: out of memory.",
+    "Error: qmv_frame_residuals: unknown failure.",
+    false,                                       // the library's texts get the prefix too
+    false,                                       // a thrown string is an unknown failure
+};
+
+mxArray* CreateResidualArray(const NSysApply::CFrameStackView& stackY)
+{
+    const mwSize aDims[4] = {static_cast<mwSize>(stackY.iRows), static_cast<mwSize>(stackY.iCols),
+                             static_cast<mwSize>(stackY.iPlanes), static_cast<mwSize>(stackY.iFrames)};
+    return mxCreateNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
+}
+
+}  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+    NMexGlue::ReleaseAtUnload(NSysApply::ReleaseKeptBuffers);  // the scratch kept between calls
     COperatorArguments args;
-    CFrameStackView stackY;
+    NSysApply::CFrameStackView stackY;
     ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: imgsRes = qmv_frame_residuals(imgI, imgsY, func_param);", args, stackY);
 
-    const mwSize aDims[4] = {static_cast<mwSize>(stackY.iRows), static_cast<mwSize>(stackY.iCols),
-                             static_cast<mwSize>(stackY.iPlanes), static_cast<mwSize>(stackY.iFrames)};
-    mxArray* pmxResult = mxCreateNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
+    mxArray* pmxResult = CreateResidualArray(stackY);
     double* pResult = mxGetPr(pmxResult);
     CFrameWarnings warnings;
-    const std::string sFailure = ComputeFrameTerms(
-        "qmv_frame_residuals", [&](CFrameWarnings& w) { ComputeFrameResiduals(args, stackY, pResult, w); }, warnings);
+    const std::string sFailure = NMexGlue::FailureText(
+        FAILURE_TEXTS, [&] { NSysApply::ComputeFrameResiduals(args, stackY, pResult, warnings); });
     args.Release();
 
-    PrintIllegalVectors(warnings);
+    for (const CIllegalVectorList& lstFrame : warnings) NMexGlue::PrintIllegalVectors(lstFrame);
     warnings.clear();
     if (!sFailure.empty()) {
         mxDestroyArray(pmxResult);
         mexErrMsgTxt(sFailure.c_str());
     }
-    plhs[0] = pmxResult;
+    plhs[OUT_RESULT] = pmxResult;
 }

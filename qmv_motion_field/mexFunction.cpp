@@ -9,9 +9,9 @@
 
 #include "mex.h"
 
-#include "mexglue/FailureReport.h"
 #include "mexglue/ModuleUnload.h"
 
+#include "FlowFailure.h"
 #include "FlowToPlanes.h"
 #include "MotionField.h"
 
@@ -19,23 +19,6 @@ namespace {
 
 enum EInput { IN_IMG1, IN_IMG2, IN_COUNT };
 enum EOutput { OUT_FLOW, OUT_COUNT };
-
-// The library's own messages stand as they are; OpenCV's are introduced.
-const NMexGlue::CFailureTexts FAILURE_TEXTS = {
-  "Error: ",  // before what()
-  "Error: out of memory!",
-  "Error: unexpected failure in the flow computation!",
-  true,   // the library's texts as they are
-  false,  // a thrown string is an unexpected failure
-};
-const char* const OPENCV_PREFIX = "Error: OpenCV failed: ";
-
-// Runs a piece of the computation; the failure's text, empty on success.
-template <class TFn>
-std::string Failure(TFn&& fn)
-{
-  return NMexGlue::FailureText<cv::Exception>(FAILURE_TEXTS, fn, OPENCV_PREFIX);
-}
 
 bool IsColourFrame(const mxArray* pmxImg)
 {
@@ -91,6 +74,11 @@ const char* ArgumentError(int nlhs, int nrhs, const mxArray* prhs[])
 // (released with the module: "clear qmv_motion_field").
 SFlowBuffers s_buffers;
 
+void ReleaseFlowBuffers()
+{
+  s_buffers = SFlowBuffers();
+}
+
 mxArray* CreateFlowArray(mwSize nHeight, mwSize nWidth)
 {
   const mwSize aDims[3] = {nHeight, nWidth, 2};
@@ -107,7 +95,7 @@ bool IsFlowOfSize(const cv::Mat& matFlow, mwSize nHeight, mwSize nWidth)
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
-  NMexGlue::ReleaseAtUnload();
+  NMexGlue::ReleaseAtUnload(ReleaseFlowBuffers);
   const char* pArgError = ArgumentError(nlhs, nrhs, prhs);
   if (pArgError != nullptr)
     mexErrMsgTxt(pArgError);  // does not return
@@ -122,13 +110,13 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
   std::string sFailure;
   {
     const cv::Mat& matFlow = s_buffers.matFlow;
-    sFailure = Failure([&] { MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, s_buffers); });
+    sFailure = FlowFailure([&] { MotionFieldFromArrays(pPlanes1, pPlanes2, iHeight, iWidth, s_buffers); });
     if (sFailure.empty() && ! IsFlowOfSize(matFlow, nHeight, nWidth))
       sFailure = "Error: qmv_motion_field failed, the solver returned a flow of another size!";
     if (sFailure.empty()) {
       plhs[OUT_FLOW] = CreateFlowArray(nHeight, nWidth);
       double* pFlow = mxGetPr(plhs[OUT_FLOW]);
-      sFailure = Failure([&] { FlowToPlanes(matFlow, pFlow); });
+      sFailure = FlowFailure([&] { FlowToPlanes(matFlow, pFlow); });
     }
   }
   if (! sFailure.empty()) {

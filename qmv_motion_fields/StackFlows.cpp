@@ -10,7 +10,7 @@
 #include <omp.h>
 #include <opencv2/core.hpp>
 
-#include "FailureText.h"
+#include "FlowFailure.h"
 #include "FlowToPlanes.h"
 #include "MotionField.h"
 
@@ -26,15 +26,20 @@ std::string FrameFlow(const SFrameStacks& stacks, std::size_t k, double* pFlow, 
   const int iWidth = static_cast<int>(stacks.shape.nWidth);
   const cv::Mat& matFlow = buffers.matFlow;
   std::string sFailure =
-      FailureText([&] { MotionFieldFromArrays(stacks.From(k), stacks.To(k), iHeight, iWidth, buffers); });
+      FlowFailure([&] { MotionFieldFromArrays(stacks.From(k), stacks.To(k), iHeight, iWidth, buffers); });
   if (! sFailure.empty())
     return sFailure;
   if (matFlow.type() != CV_32FC2 || matFlow.rows != iHeight || matFlow.cols != iWidth)
     return "Error: qmv_motion_fields failed, the solver returned a flow of another size!";
-  return FailureText([&] { FlowToPlanes(matFlow, pFlow); });
+  return FlowFailure([&] { FlowToPlanes(matFlow, pFlow); });
 }
 
 }  // namespace
+
+void ReleaseStackFlowBuffers()
+{
+  std::vector<SFlowBuffers>().swap(s_vBuffers);
+}
 
 std::string ComputeStackFlows(const SFrameStacks& stacks, double* pFlows)
 {
@@ -42,14 +47,14 @@ std::string ComputeStackFlows(const SFrameStacks& stacks, double* pFlows)
   std::vector<std::string> vFailures;
   std::vector<char> vOutOfMemory;
   const int iThreads = omp_get_max_threads();
-  try {
+  const std::string sSetUp = FlowFailure([&] {
     vFailures.resize(stacks.shape.nFrames);
     vOutOfMemory.assign(stacks.shape.nFrames, 0);
     if (s_vBuffers.size() < static_cast<std::size_t>(iThreads))
       s_vBuffers.resize(iThreads);
-  } catch (...) {
-    return "Error: out of memory!";
-  }
+  });
+  if (! sSetUp.empty())
+    return sSetUp;
 #pragma omp parallel for num_threads(iThreads) schedule(dynamic, 1)
   for (long k = 0; k < iFrames; ++k) {
     const std::size_t n = static_cast<std::size_t>(k);

@@ -10,7 +10,11 @@
 
 // Writes flow k to pFlows + k * FlowValues() for every frame. Returns an empty
 // string on success, otherwise the failure text of the lowest failing frame
-// (all frames are attempted; no exception leaves).
+// (all frames are attempted). Throws std::bad_alloc only when no memory is
+// left for that text.
 std::string ComputeStackFlows(const SFrameStacks& stacks, double* pFlows);
+
+// Gives back the working images kept between calls (at unload).
+void ReleaseStackFlowBuffers();
 
 #endif

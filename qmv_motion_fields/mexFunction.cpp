@@ -8,13 +8,16 @@
 
 #include "mex.h"
 
+#include "mexglue/ModuleUnload.h"
+
+#include "FlowFailure.h"
 #include "FrameStack.h"
 #include "StackFlows.h"
 
 namespace {
 
-enum { IN_FROM, IN_TO, NUM_INPUTS };
-enum { OUT_FLOWS, NUM_OUTPUTS };
+enum EInput { IN_FROM, IN_TO, IN_COUNT };
+enum EOutput { OUT_FLOWS, OUT_COUNT };
 
 // H x W x 3 or H x W x 3 x N; *pnFrames gets N (1 for a 3-D array).
 bool IsColourStack(const mxArray* pmxImgs, mwSize* pnFrames)
@@ -41,7 +44,7 @@ bool FitsFrameLimits(mwSize nHeight, mwSize nWidth)
 // The first failing check in the documented order, or null when all pass.
 const char* ArgumentError(int nlhs, int nrhs, const mxArray* prhs[], SStackShape& shape, bool& bOneTarget)
 {
-  if (nlhs > NUM_OUTPUTS || nrhs != NUM_INPUTS)
+  if (nlhs > OUT_COUNT || nrhs != IN_COUNT)
     return "Usage: imgsFlow = qmv_motion_fields(imgsFrom, imgsTo)";
   const mxArray* pmxFrom = prhs[IN_FROM];
   const mxArray* pmxTo = prhs[IN_TO];
@@ -73,6 +76,7 @@ const char* ArgumentError(int nlhs, int nrhs, const mxArray* prhs[], SStackShape
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+  NMexGlue::ReleaseAtUnload(ReleaseStackFlowBuffers);  // the working images kept between calls
   SFrameStacks stacks;
   const char* pArgError = ArgumentError(nlhs, nrhs, prhs, stacks.shape, stacks.bOneTarget);
   if (pArgError != nullptr)
@@ -85,7 +89,12 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     return;
   stacks.pFrom = mxGetPr(prhs[IN_FROM]);  // real part only
   stacks.pTo = mxGetPr(prhs[IN_TO]);
-  const std::string sFailure = ComputeStackFlows(stacks, mxGetPr(plhs[OUT_FLOWS]));
+  double* pFlows = mxGetPr(plhs[OUT_FLOWS]);
+  std::string sFailure;
+  // Only a failure's own text can fail to be made (no memory left for it).
+  std::string sUnmade = FlowFailure([&] { sFailure = ComputeStackFlows(stacks, pFlows); });
+  if (sFailure.empty())
+    sFailure.swap(sUnmade);
   if (! sFailure.empty())
     mexErrMsgTxt(sFailure.c_str());
 }

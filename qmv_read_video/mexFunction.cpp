@@ -9,17 +9,37 @@
 #include <string>
 #include <vector>
 
+#include <stdexcept>
+
 #include "mex.h"
+#include "mexglue/FailureReport.h"
 #include "mexglue/ModuleUnload.h"
 
-#include "FailureText.h"
 #include "FramesToStack.h"
 #include "VideoFrames.h"
 
 namespace {
 
-enum { IN_FILE_NAME, IN_FIRST_FRAME, IN_NUM_FRAMES, NUM_INPUTS };
-enum { OUT_STACK, OUT_NUM_READ, MAX_OUTPUTS };
+enum EInput { IN_FILE_NAME, IN_FIRST_FRAME, IN_NUM_FRAMES, IN_COUNT };
+enum EOutput { OUT_STACK, OUT_NUM_READ, OUT_COUNT };
+
+// The reader's own failures (std::runtime_error) already carry their full
+// "Error: " text; OpenCV's are introduced.
+const NMexGlue::CFailureTexts FAILURE_TEXTS = {
+  "Error: ",  // before what()
+  "Error: out of memory while decoding the video!",
+  "Error: unexpected failure while decoding the video!",
+  false,  // the library's texts get the prefix too
+  false,  // a thrown string is an unexpected failure
+};
+const char* const OPENCV_PREFIX = "Error: OpenCV failed: ";
+
+// Runs the file reading; the failure's text, empty on success.
+template <class TFn>
+std::string Failure(TFn&& fn)
+{
+  return NMexGlue::FailureText<cv::Exception, std::runtime_error>(FAILURE_TEXTS, fn, OPENCV_PREFIX, nullptr);
+}
 
 const char* const kUsage = "Usage: [stack, numRead] = qmv_read_video(fileName, firstFrame, numFrames)";
 
@@ -69,7 +89,7 @@ std::string FileNameOf(const mxArray* pmx)
 // The first failing check in the documented order, or null when all pass.
 const char* ArgumentError(int nlhs, int nrhs, const mxArray* prhs[], std::string& sFileName)
 {
-  if (nlhs < 1 || nlhs > MAX_OUTPUTS || nrhs != NUM_INPUTS)
+  if (nlhs < 1 || nlhs > OUT_COUNT || nrhs != IN_COUNT)
     return kUsage;
   sFileName = FileNameOf(prhs[IN_FILE_NAME]);
   if (sFileName.empty())
@@ -105,7 +125,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
   std::string sFailure;
   {
     std::vector<cv::Mat> vFrames;
-    sFailure = FailureText([&] { ReadVideoFrames(sFileName, iFirst, nWanted, vFrames); });
+    sFailure = Failure([&] { ReadVideoFrames(sFileName, iFirst, nWanted, vFrames); });
     if (sFailure.empty()) {
       plhs[OUT_STACK] = CreateStackArray(vFrames);
       FramesToStack(vFrames, mxGetPr(plhs[OUT_STACK]));

@@ -3,14 +3,11 @@
 #ifndef QMV_THREADS_THREADCOUNT_H
 #define QMV_THREADS_THREADCOUNT_H
 
-#include <string>
-
 // Threads the next parallel region started from this thread will use.
 int CurrentThreadCount();
 
 // Sets OpenMP's count for regions started from this thread and OpenCV's
-// pool size to iThreads (>= 1). Returns an "Error: " text when OpenCV
-// refuses, else an empty one; throws nothing.
-std::string SetThreadCount(int iThreads);
+// pool size to iThreads (>= 1). Throws what OpenCV throws when it refuses.
+void SetThreadCount(int iThreads);
 
 #endif

@@ -3,29 +3,50 @@
 // the size of imgI (whose values are not read), frames in parallel.
 #include "WeightedRhs.h"
 #include "FrameTermsEntry.h"
+#include "frameloop/LargeBuffers.h"
+#include "mexglue/FailureReport.h"
+#include "mexglue/IllegalVectorReport.h"
+#include "mexglue/ModuleUnload.h"
 
 #include "mex.h"
 
-using namespace NSysApply;
+#include <string>
+
+namespace {
+
+using namespace NFrameTerms;
+using NSysApply::CFrameWarnings;
+using NSysApply::CIllegalVectorList;
+
+const NMexGlue::CFailureTexts FAILURE_TEXTS = {
+    "Error: qmv_weighted_rhs: ",              // before what()
+    "Error: qmv_weighted_rhs: out of memory.",
+    "Error: qmv_weighted_rhs: unknown failure.",
+    false,                                    // the library's texts get the prefix too
+    false,                                    // a thrown string is an unknown failure
+};
+
+}  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
+    NMexGlue::ReleaseAtUnload(NSysApply::ReleaseKeptBuffers);  // the scratch kept between calls
     COperatorArguments args;
-    CFrameStackView stackY;
+    NSysApply::CFrameStackView stackY;
     ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: imgB = qmv_weighted_rhs(imgI, imgsY, func_param);", args, stackY);
 
-    mxArray* pmxResult = CreateResultArray(args.viewX);
+    mxArray* pmxResult = NSysApply::CreateResultArray(args.viewX);
     double* pResult = mxGetPr(pmxResult);
     CFrameWarnings warnings;
-    const std::string sFailure = ComputeFrameTerms(
-        "qmv_weighted_rhs", [&](CFrameWarnings& w) { ComputeWeightedRhs(args, stackY, pResult, w); }, warnings);
+    const std::string sFailure =
+        NMexGlue::FailureText(FAILURE_TEXTS, [&] { NSysApply::ComputeWeightedRhs(args, stackY, pResult, warnings); });
     args.Release();
 
-    PrintIllegalVectors(warnings);
+    for (const CIllegalVectorList& lstFrame : warnings) NMexGlue::PrintIllegalVectors(lstFrame);
     warnings.clear();
     if (!sFailure.empty()) {
         mxDestroyArray(pmxResult);
         mexErrMsgTxt(sFailure.c_str());
     }
-    plhs[0] = pmxResult;
+    plhs[OUT_RESULT] = pmxResult;
 }

@@ -1,4 +1,4 @@
-// Resolution of a column-major map into 32-bit offsets (see MapStrips.h),
+// Resolution of a column-major map into 32-bit offsets (see MapOffsets.h),
 // with an AVX2 form, four entries per step, where the processor has it: the
 // conversions and comparisons are exact, so both give the same offsets.
 #include "warp/MapOffsets.h"

@@ -145,4 +145,21 @@ TEST(MotionFieldsEntry, OneFrameEachIsTheSingleFlow)
   EXPECT_EQ(NMexStandIn::Values(result.Output()), PairFlow(vFrom.data(), vTo.data(), int(nH), int(nW)));
 }
 
+// Each thread's working images are kept between calls; the unload hook gives
+// them back, and the flows after the unload are the same.
+TEST(MotionFieldsEntry, UnloadReleasesTheKeptImagesAndTheModuleWorksAfterwards)
+{
+  const size_t nH = 32, nW = 40, nN = 3;
+  CArrayPtr pmxFrom = MakeDouble({nH, nW, 3, nN}, SampleStack(nH, nW, nN, 1));
+  CArrayPtr pmxTo = MakeDouble({nH, nW, 3}, SampleStack(nH, nW, 1, 2));
+  const NMexStandIn::CCallResult first = CallMex(1, {pmxFrom.get(), pmxTo.get()});
+  ASSERT_TRUE(first.bOk) << first.sError;
+  EXPECT_TRUE(NMexStandIn::UnloadModule());
+  EXPECT_FALSE(NMexStandIn::UnloadModule());  // the hook runs once per unload
+  const NMexStandIn::CCallResult again = CallMex(1, {pmxFrom.get(), pmxTo.get()});
+  ASSERT_TRUE(again.bOk) << again.sError;
+  EXPECT_EQ(NMexStandIn::Values(again.Output()), NMexStandIn::Values(first.Output()));
+  EXPECT_TRUE(NMexStandIn::UnloadModule());
+}
+
 }  // namespace

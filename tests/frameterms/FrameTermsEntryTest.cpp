@@ -170,4 +170,20 @@ TEST(FrameTermsEntry, IllegalMapEntriesAreReportedAfterTheParallelWork)
     EXPECT_EQ(result.sPrinted, "__warning: illegal flow vector at (0, 0)\n");
 }
 
+// The module keeps scratch between calls; its unload hook gives it back, and
+// a call after the unload gives the same result.
+TEST(FrameTermsEntry, UnloadReleasesTheKeptScratchAndTheModuleWorksAfterwards)
+{
+    CCall call;
+    call.Build();
+    const NMexStandIn::CCallResult first = CallMex(1, {call.pmxX.get(), call.pmxY.get(), call.pmxParam.get()});
+    ASSERT_TRUE(first.bOk) << first.sError;
+    EXPECT_TRUE(NMexStandIn::UnloadModule());
+    EXPECT_FALSE(NMexStandIn::UnloadModule());  // the hook runs once per unload
+    const NMexStandIn::CCallResult again = CallMex(1, {call.pmxX.get(), call.pmxY.get(), call.pmxParam.get()});
+    ASSERT_TRUE(again.bOk) << again.sError;
+    EXPECT_EQ(NMexStandIn::Values(again.Output()), NMexStandIn::Values(first.Output()));
+    EXPECT_TRUE(NMexStandIn::UnloadModule());
+}
+
 }  // namespace

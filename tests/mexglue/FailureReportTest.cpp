@@ -51,4 +51,15 @@ TEST(FailureReport, TheLibrarysExceptionsKeepTheirTextOnlyWhereTheModuleSaysSo)
     EXPECT_EQ(TextOf(PREFIXED, noMemory), "Error: m: out of memory.");
 }
 
+TEST(FailureReport, ASecondOwnTypeIsCaughtAfterTheFirstAndBeforeTheRest)
+{
+    const auto textOf = [](const auto& thrown) {
+        return FailureText<CSpecial, std::runtime_error>(PREFIXED, [&] { throw thrown; }, "Error: first: ", nullptr);
+    };
+    EXPECT_EQ(textOf(CSpecial()), "Error: first: special");
+    EXPECT_EQ(textOf(std::runtime_error("Error: reader says no")), "Error: reader says no");
+    EXPECT_EQ(textOf(std::logic_error("bad")), "Error: m: bad");
+    EXPECT_EQ(textOf(std::bad_alloc()), "Error: m: out of memory.");
+}
+
 }  // namespace
