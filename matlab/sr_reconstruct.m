@@ -172,8 +172,8 @@ else
 end
 maps{ref} = identity;
 timeMotion = toc(tMotion);
-progress(opts, 'sr_reconstruct: %d frames, %dx%d -> %dx%d, motion %s in %.2f s\n', ...
-         N, h, w, H, W, motion, timeMotion);
+progress(opts, 'sr_reconstruct: %s, %dx%d -> %dx%d (h x w), motion %s in %.2f s\n', ...
+         frame_count(N), h, w, H, W, motion, timeMotion);
 
 tSolve = tic;
 if isempty(opts.initial)
@@ -497,6 +497,14 @@ end
 
 function option_error(msg)
 error('sr_reconstruct:option', 'sr_reconstruct: %s', msg);
+end
+
+function text = frame_count(N)
+if N == 1
+  text = '1 frame';
+else
+  text = sprintf('%d frames', N);
+end
 end
 
 function progress(opts, varargin)
