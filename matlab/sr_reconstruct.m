@@ -211,13 +211,18 @@ data = corrected_frames(frames, correction);
 res = {};
 warned = false;
 stack = cat(4, data{:});
+trusted = {};
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
+  trusted = anchor_weights(res, x, maps, masks, ref, opts.kernel, s);
 end
 for it = 1:opts.outerIterations
   tIt = tic;
-  if opts.robust && ~isempty(res)
+  if opts.robust && ~isempty(trusted)
     fp.vecImgW = robust_weights(res, masks, ref);
+    for k = 1:N
+      fp.vecImgW{k} = fp.vecImgW{k} .* trusted{k};
+    end
     fp.dataTermScale = data_scale(fp.vecImgW, masks);
   end
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
@@ -633,6 +638,66 @@ for k = 1:N
   end
   wk = exp(-0.5 * (rn{k} / delta) .^ 2) .* max(0, 1 - (rl{k} / cutL) .^ 2) .^ 2;
   wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
+end
+end
+
+function wt = anchor_weights(res, x, maps, masks, ref, kernel, s)
+% Weights, kept through all outer iterations, from the residuals RES
+% against X, the reference frame's own reconstruction: the residuals later
+% taken against the multi-frame estimate let a majority of frames that
+% show something else (a walking person, swaying leaves) partly win.
+% Against the anchor, a frame's local misfit (3 x 3 pixels) is explained
+% by noise and aliasing (about one robust deviation of all frames' local
+% misfits) plus a misregistration of up to a tenth of a low-resolution
+% pixel of the reference's local detail (its blurred gradient, largest
+% over 3 x 3 pixels, read where the frame's samples land).  The weight
+% falls to 0 at that tolerance: what exceeds it shows something else than
+% the reference frame.  (A tighter tolerance costs the still scenes detail
+% at edges, a looser one lets moving things in; both measured.)
+bx = sr_filter_replicate(x, kernel, 'conv');
+gx = (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2;
+gy = (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2;
+g = sqrt(mean(gx .^ 2 + gy .^ 2, 3)) * s;   % per low-resolution pixel
+N = numel(res);
+wt = masks;
+rl = cell(1, N);
+pooled = [];
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  r = res{k};
+  for p = 1:size(r, 3)
+    r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
+  end
+  rl{k} = sqrt(mean(r .^ 2, 3));
+  m = masks{k}(:, :, 1) > 0;
+  pooled = [pooled; rl{k}(m)]; %#ok<AGROW>
+end
+if isempty(pooled)
+  return;
+end
+sigma = 1.4826 * median(pooled) + eps;
+P = size(masks{1}, 3);
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  gk = read_at(g, maps{k}(1:s:end, 1:s:end, :));
+  gk = max3(gk);
+  tol = sigma + 0.1 * gk;
+  wk = max(0, 1 - (rl{k} ./ tol) .^ 2) .^ 2;
+  wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
+end
+end
+
+function m = max3(a)
+% The largest value over the 3 x 3 neighbourhood (periodic at the border).
+m = a;
+for dr = -1:1
+  for dc = -1:1
+    m = max(m, circshift(a, [dr, dc]));
+  end
 end
 end
 
