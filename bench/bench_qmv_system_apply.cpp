@@ -6,10 +6,10 @@
 //  - the whole call through the stand-in host on two threads against one;
 //  - the heap the call needs at its peak, in high-resolution images, against
 //    the budget N + 2 * threads + 4.
-#include "contract/ArgumentContract.h"
-#include "frameloop/LargeBuffers.h"
-#include "conversions/MatConversion.h"
 #include "SystemOperator.h"
+#include "contract/ArgumentContract.h"
+#include "conversions/MatConversion.h"
+#include "frameloop/LargeBuffers.h"
 #include "tests/reference/ReferenceSystemOperator.h"
 
 #include "mex_standin.h"
@@ -20,10 +20,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -60,11 +60,14 @@ CProblem MakeProblem(int iSize, int iScale, int iKernel)
         kers.push_back(MakeDoubleFrom(iKernel, iKernel, 1, [&](int i, int j, int) {
             return std::exp(-((i - r) * (i - r) + (j - r) * (j - r)) / (2 * dSigma * dSigma));
         }));
-        weights.push_back(MakeDoubleFrom(iSize / iScale, iSize / iScale, P, [&](int, int, int) { return 0.2 + 0.8 * rng.uniform(0.0, 1.0); }));
+        weights.push_back(MakeDoubleFrom(iSize / iScale, iSize / iScale, P,
+                                         [&](int, int, int) { return 0.2 + 0.8 * rng.uniform(0.0, 1.0); }));
         const double a = 0.01 * rng.gaussian(1.0), dx = rng.uniform(-3.0, 3.0), dy = rng.uniform(-3.0, 3.0);
         maps.push_back(MakeDoubleFrom(iSize, iSize, 2, [&](int y, int x, int c) {
             const double u = x - dCentre, v = y - dCentre;
-            return 1 + (c == 0 ? dCentre + std::cos(a) * u - std::sin(a) * v + dx : dCentre + std::sin(a) * u + std::cos(a) * v + dy) +
+            return 1 +
+                   (c == 0 ? dCentre + std::cos(a) * u - std::sin(a) * v + dx
+                           : dCentre + std::sin(a) * u + std::cos(a) * v + dy) +
                    0.3 * rng.gaussian(1.0);
         }));
     }
@@ -73,7 +76,8 @@ CProblem MakeProblem(int iSize, int iScale, int iKernel)
     fields.emplace_back("numFrames", MakeScalar(N));
     fields.emplace_back("scaleFactor", MakeScalar(iScale));
     fields.emplace_back("vecKers", MakeCellFrom(std::move(kers)));
-    fields.emplace_back("imgWs", MakeDoubleFrom(iSize, iSize, P, [&](int, int, int) { return 0.1 + rng.uniform(0.0, 1.0); }));
+    fields.emplace_back("imgWs",
+                        MakeDoubleFrom(iSize, iSize, P, [&](int, int, int) { return 0.1 + rng.uniform(0.0, 1.0); }));
     fields.emplace_back("vecImgW", MakeCellFrom(std::move(weights)));
     fields.emplace_back("vecMapB", MakeCellFrom(std::move(maps)));
     fields.emplace_back("dataTermScale", MakeScalar(1.0));
@@ -82,7 +86,10 @@ CProblem MakeProblem(int iSize, int iScale, int iKernel)
     return pr;
 }
 
-double NowMs() { return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count(); }
+double NowMs()
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 // Process CPU time: on a shared machine, load from other users stretches the
 // wall time of a two-thread run far more than its CPU time.
@@ -159,11 +166,14 @@ bool RunCase(int iSize, int iScale, int iKernel, int iRuns)
     TimeInterleaved(
         iRuns, [&] { ApplySystemOperator(args, vecFast.data(), warnings); },
         [&] { ApplySystemOperatorReference(args, imgStraight, warnings); }, fast, straight);
-    const cv::Mat imgFast = view2cv(CPlanarView{vecFast.data(), args.viewX.iRows, args.viewX.iCols, args.viewX.iPlanes, false});
+    const cv::Mat imgFast =
+        view2cv(CPlanarView{vecFast.data(), args.viewX.iRows, args.viewX.iCols, args.viewX.iPlanes, false});
     const bool bTarget = iScale == 3 || iKernel == 9;
-    std::printf("BENCH qmv_system_apply %s %.3f straightforward %.3f %.3f threads=%d maxrel=%.2g cpu_ms=%.3f ref_cpu_ms=%.3f%s\n",
-                sCase.c_str(), fast.dWall, straight.dWall, straight.dWall / fast.dWall, iThreads,
-                RelativeDifference(imgFast, imgStraight), fast.dCpu, straight.dCpu, bTarget ? " target=2" : "");
+    std::printf(
+        "BENCH qmv_system_apply %s %.3f straightforward %.3f %.3f threads=%d maxrel=%.2g cpu_ms=%.3f "
+        "ref_cpu_ms=%.3f%s\n",
+        sCase.c_str(), fast.dWall, straight.dWall, straight.dWall / fast.dWall, iThreads,
+        RelativeDifference(imgFast, imgStraight), fast.dCpu, straight.dCpu, bTarget ? " target=2" : "");
 
     // Peak heap of one call, in high-resolution images.
     const double dImage = static_cast<double>(iSize) * iSize * P * sizeof(double);
@@ -173,7 +183,8 @@ bool RunCase(int iSize, int iScale, int iKernel, int iRuns)
         ReleaseKeptBuffers();  // buffers kept from earlier calls would hide the call's own need
         WithThreads(t, [&] { iPeak = NAllocationMeter::PeakBytesOf([&] { CallMex(1, {prhs[0], prhs[1]}); }); });
         pPeak[t] = iPeak / dImage;
-        std::printf("%s: peak heap with %d thread(s): %.2f HR images (budget %d)\n", sCase.c_str(), t, pPeak[t], N + 2 * t + 4);
+        std::printf("%s: peak heap with %d thread(s): %.2f HR images (budget %d)\n", sCase.c_str(), t, pPeak[t],
+                    N + 2 * t + 4);
     }
 
     // The whole call, two threads against one; the results must be identical.
@@ -181,13 +192,18 @@ bool RunCase(int iSize, int iScale, int iKernel, int iRuns)
     CCallResult one, two;
     CTiming timeOne, timeTwo;
     TimeInterleaved(
-        iRuns, [&] { WithThreads(2, [&] { two = CallMex(1, {prhs[0], prhs[1]}); }); },
-        [&] { WithThreads(1, [&] { one = CallMex(1, {prhs[0], prhs[1]}); }); }, timeTwo, timeOne);
+        iRuns, [&] { WithThreads(2, [&] {
+                         two = CallMex(1, {prhs[0], prhs[1]});
+                     }); },
+        [&] { WithThreads(1, [&] {
+                  one = CallMex(1, {prhs[0], prhs[1]});
+              }); }, timeTwo, timeOne);
     const bool bSame = one.bOk && two.bOk && Values(one.Output()) == Values(two.Output());
-    std::printf("BENCH qmv_system_apply %s_2threads %.3f 1thread %.3f %.3f identical=%s cpu_ms=%.3f ref_cpu_ms=%.3f "
-                "peak_images=%.2f budget=%d target=1.7\n",
-                sCase.c_str(), timeTwo.dWall, timeOne.dWall, timeOne.dWall / timeTwo.dWall, bSame ? "yes" : "NO", timeTwo.dCpu,
-                timeOne.dCpu, pPeak[2], N + 2 * 2 + 4);
+    std::printf(
+        "BENCH qmv_system_apply %s_2threads %.3f 1thread %.3f %.3f identical=%s cpu_ms=%.3f ref_cpu_ms=%.3f "
+        "peak_images=%.2f budget=%d target=1.7\n",
+        sCase.c_str(), timeTwo.dWall, timeOne.dWall, timeOne.dWall / timeTwo.dWall, bSame ? "yes" : "NO", timeTwo.dCpu,
+        timeOne.dCpu, pPeak[2], N + 2 * 2 + 4);
     return bSame;
 }
 

@@ -18,12 +18,12 @@
 namespace NBilatKernel {
 
 struct SParams {
-  int iRadius;   // window radius; negative gives empty windows (NaN output)
-  float fDivS;   // spatial divisor
-  float fDivR;   // range divisor
-  int iP;        // 1: sqrt of the squared distance, mean absolute colour
-                 // difference; 2: squared distance, squared colour difference;
-                 // other: squared distance, mean absolute colour difference
+    int iRadius;  // window radius; negative gives empty windows (NaN output)
+    float fDivS;  // spatial divisor
+    float fDivR;  // range divisor
+    int iP;       // 1: sqrt of the squared distance, mean absolute colour
+                  // difference; 2: squared distance, squared colour difference;
+                  // other: squared distance, mean absolute colour difference
 };
 
 // Straightforward evaluation of output row y, read from the images as given.
@@ -34,13 +34,13 @@ void FilterRowScalar(const SParams& par, const CImage2D<NColor::CColorRGB<float>
 // iPadColumns zero columns on each side of every row so that vectors that
 // overhang the image edge stay inside the buffer.
 struct SPlanes {
-  static constexpr int iPadColumns = 8;
-  // Pixel (x, y) of plane k (0..2 guide red, green, blue; 3 source) is
-  // apPlane[k][y * iStride + x], for x in [-iPadColumns, iWidth + iPadColumns).
-  const float* apPlane[4];
-  std::ptrdiff_t iStride;
-  int iWidth;
-  int iHeight;
+    static constexpr int iPadColumns = 8;
+    // Pixel (x, y) of plane k (0..2 guide red, green, blue; 3 source) is
+    // apPlane[k][y * iStride + x], for x in [-iPadColumns, iWidth + iPadColumns).
+    const float* apPlane[4];
+    std::ptrdiff_t iStride;
+    int iWidth;
+    int iHeight;
 };
 
 // Floats per plane row, and from the start of one plane to the next.
@@ -49,8 +49,8 @@ std::ptrdiff_t PlaneSize(int iWidth, int iHeight);
 
 // Writes row y of guide and source into the 4 planes starting at pBase
 // (4 * PlaneSize floats).
-void FillPlaneRow(float* pBase, const CImage2D<NColor::CColorRGB<float>>& imgGuide,
-                  const CImage2D<float>& imgSrc, int y);
+void FillPlaneRow(float* pBase, const CImage2D<NColor::CColorRGB<float>>& imgGuide, const CImage2D<float>& imgSrc,
+                  int y);
 SPlanes PlanesAt(const float* pBase, int iWidth, int iHeight);
 
 // The spatial terms -(S / fDivS) of the window, formed exactly as the scalar

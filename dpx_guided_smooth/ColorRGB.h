@@ -7,9 +7,9 @@ namespace NColor {
 
 template <class T>
 struct CColorRGB {
-  T r;
-  T g;
-  T b;
+    T r;
+    T g;
+    T b;
 };
 
 static_assert(sizeof(CColorRGB<float>) == 3 * sizeof(float), "colour pixels must be packed");

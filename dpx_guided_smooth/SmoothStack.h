@@ -6,11 +6,11 @@
 #include <cstddef>
 
 struct SSmoothParams {
-  int iRadius;
-  float fSeps;
-  float fReps;
-  int iP;
-  bool bPTruncated = false;  // p was not a whole number but truncates to 1 or 2
+    int iRadius;
+    float fSeps;
+    float fReps;
+    int iP;
+    bool bPTruncated = false;  // p was not a whole number but truncates to 1 or 2
 };
 
 // Rounds a double to single precision.

@@ -20,8 +20,10 @@ void ResidualPlane(const COperatorArguments& args, const cv::Mat& imgKernelT, co
     double* pOut = pResiduals + (static_cast<std::size_t>(k) * stackY.iPlanes + c) * iPlane;
     cv::Mat imgLow = TransposedPlane(pOut, stackY.iRows, stackY.iCols, 0);
     const cv::Mat imgX = TransposedPlane(args.viewX, c);
-    if (pOffsets != nullptr) WarpBlurDecimateAtSamples(imgLow, imgX, *pOffsets, imgKernelT, args.iScale);
-    else BlurDecimateAtSamples(imgLow, imgX, imgKernelT, args.iScale);
+    if (pOffsets != nullptr)
+        WarpBlurDecimateAtSamples(imgLow, imgX, *pOffsets, imgKernelT, args.iScale);
+    else
+        BlurDecimateAtSamples(imgLow, imgX, imgKernelT, args.iScale);
     CV_Assert(imgLow.data == reinterpret_cast<uchar*>(pOut));  // written in place
     const double* pY = stackY.Plane(k, c);
     for (std::size_t i = 0; i < iPlane; ++i) pOut[i] = pOut[i] - pY[i];

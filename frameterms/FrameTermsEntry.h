@@ -47,7 +47,9 @@ inline void ReadFrameTermArguments(int nlhs, int nrhs, const mxArray* prhs[], co
     const mxArray* pmxY = prhs[IN_FRAMES];
     if (!IsFrameStackFor(pmxY, args)) {
         args.Release();
-        mexErrMsgTxt("Error: imgsY should be a real double (H/s)x(W/s)xPxN stack for an HxWxP imgI and N = func_param.numFrames.");
+        mexErrMsgTxt(
+            "Error: imgsY should be a real double (H/s)x(W/s)xPxN stack for an HxWxP imgI and N = "
+            "func_param.numFrames.");
     }
     stackY.pData = mxGetPr(pmxY);
     stackY.iRows = args.viewX.iRows / args.iScale;

@@ -20,23 +20,23 @@ typedef bool mxLogical;
 typedef char16_t mxChar;
 
 typedef enum {
-  mxUNKNOWN_CLASS = 0,
-  mxCELL_CLASS,
-  mxSTRUCT_CLASS,
-  mxLOGICAL_CLASS,
-  mxCHAR_CLASS,
-  mxVOID_CLASS,
-  mxDOUBLE_CLASS,
-  mxSINGLE_CLASS,
-  mxINT8_CLASS,
-  mxUINT8_CLASS,
-  mxINT16_CLASS,
-  mxUINT16_CLASS,
-  mxINT32_CLASS,
-  mxUINT32_CLASS,
-  mxINT64_CLASS,
-  mxUINT64_CLASS,
-  mxFUNCTION_CLASS
+    mxUNKNOWN_CLASS = 0,
+    mxCELL_CLASS,
+    mxSTRUCT_CLASS,
+    mxLOGICAL_CLASS,
+    mxCHAR_CLASS,
+    mxVOID_CLASS,
+    mxDOUBLE_CLASS,
+    mxSINGLE_CLASS,
+    mxINT8_CLASS,
+    mxUINT8_CLASS,
+    mxINT16_CLASS,
+    mxUINT16_CLASS,
+    mxINT32_CLASS,
+    mxUINT32_CLASS,
+    mxINT64_CLASS,
+    mxUINT64_CLASS,
+    mxFUNCTION_CLASS
 } mxClassID;
 
 typedef enum { mxREAL = 0, mxCOMPLEX } mxComplexity;
@@ -101,12 +101,10 @@ mxArray* mxGetCell(const mxArray* pa, mwIndex i);
 
 /* Creation and change. Arrays created during a call that the module does not
  * return are freed by the host when the call ends, as real hosts do. */
-mxArray* mxCreateNumericArray(mwSize nDims, const mwSize* pDims, mxClassID classId,
-                              mxComplexity complexity);
+mxArray* mxCreateNumericArray(mwSize nDims, const mwSize* pDims, mxClassID classId, mxComplexity complexity);
 /* The contents are undefined. The dimensions are not const, as in MATLAB's
  * declaration, so that callers compile against both hosts. */
-mxArray* mxCreateUninitNumericArray(mwSize nDims, mwSize* pDims, mxClassID classId,
-                                    mxComplexity complexity);
+mxArray* mxCreateUninitNumericArray(mwSize nDims, mwSize* pDims, mxClassID classId, mxComplexity complexity);
 mxArray* mxCreateNumericMatrix(mwSize m, mwSize n, mxClassID classId, mxComplexity complexity);
 mxArray* mxCreateDoubleMatrix(mwSize m, mwSize n, mxComplexity complexity);
 mxArray* mxCreateDoubleScalar(double v);

@@ -71,10 +71,10 @@ std::string FailureText(const CFailureTexts& texts, TFn&& fn, const char* sFirst
     } catch (const NException::BadAlloc& e) {
         if (texts.bLibraryTextsAsIs) return Joined(nullptr, e.what());
         return texts.sOutOfMemory != nullptr ? Joined(nullptr, texts.sOutOfMemory)
-                                           : Joined(texts.sExceptionPrefix, e.what());
+                                             : Joined(texts.sExceptionPrefix, e.what());
     } catch (const std::bad_alloc& e) {
         return texts.sOutOfMemory != nullptr ? Joined(nullptr, texts.sOutOfMemory)
-                                           : Joined(texts.sExceptionPrefix, e.what());
+                                             : Joined(texts.sExceptionPrefix, e.what());
     } catch (const std::exception& e) {
         return Joined(texts.sExceptionPrefix, e.what());
     } catch (...) {

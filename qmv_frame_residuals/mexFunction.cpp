@@ -18,11 +18,11 @@ using NSysApply::CFrameWarnings;
 using NSysApply::CIllegalVectorList;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = {
-    "Error: qmv_frame_residuals: ",              // before what()
+    "Error: qmv_frame_residuals: ",  // before what()
     "Error: qmv_frame_residuals: out of memory.",
     "Error: qmv_frame_residuals: unknown failure.",
-    false,                                       // the library's texts get the prefix too
-    false,                                       // a thrown string is an unknown failure
+    false,  // the library's texts get the prefix too
+    false,  // a thrown string is an unknown failure
 };
 
 mxArray* CreateResidualArray(const NSysApply::CFrameStackView& stackY)
@@ -39,7 +39,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     NMexGlue::ReleaseAtUnload(NSysApply::ReleaseKeptBuffers);  // the scratch kept between calls
     COperatorArguments args;
     NSysApply::CFrameStackView stackY;
-    ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: imgsRes = qmv_frame_residuals(imgI, imgsY, func_param);", args, stackY);
+    ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: imgsRes = qmv_frame_residuals(imgI, imgsY, func_param);", args,
+                           stackY);
 
     mxArray* pmxResult = CreateResidualArray(stackY);
     double* pResult = mxGetPr(pmxResult);

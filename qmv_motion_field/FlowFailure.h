@@ -11,11 +11,11 @@
 #include "mexglue/FailureReport.h"
 
 const NMexGlue::CFailureTexts FLOW_FAILURE_TEXTS = {
-  "Error: ",  // before what()
-  "Error: out of memory!",
-  "Error: unexpected failure in the flow computation!",
-  true,   // the library's texts as they are
-  false,  // a thrown string is an unexpected failure
+    "Error: ",  // before what()
+    "Error: out of memory!",
+    "Error: unexpected failure in the flow computation!",
+    true,   // the library's texts as they are
+    false,  // a thrown string is an unexpected failure
 };
 const char* const FLOW_OPENCV_PREFIX = "Error: OpenCV failed: ";
 
@@ -23,7 +23,7 @@ const char* const FLOW_OPENCV_PREFIX = "Error: OpenCV failed: ";
 template <class TFn>
 std::string FlowFailure(TFn&& fn) noexcept
 {
-  return NMexGlue::FailureText<cv::Exception>(FLOW_FAILURE_TEXTS, fn, FLOW_OPENCV_PREFIX);
+    return NMexGlue::FailureText<cv::Exception>(FLOW_FAILURE_TEXTS, fn, FLOW_OPENCV_PREFIX);
 }
 
 #endif

@@ -11,15 +11,14 @@
 // truncation gives the same integer as floor.
 inline unsigned char ComponentByte(double v)
 {
-  v = v >= 0.0 ? v : 0.0;
-  v = v <= 1.0 ? v : 1.0;
-  return static_cast<unsigned char>(static_cast<int>(v * 255.0 + 0.5));
+    v = v >= 0.0 ? v : 0.0;
+    v = v <= 1.0 ? v : 1.0;
+    return static_cast<unsigned char>(static_cast<int>(v * 255.0 + 0.5));
 }
 
 // pPlanes: H x W x 3 doubles, column-major (red, green, blue planes).
 // matGrey becomes H x W, CV_8UC1; matScratch (W x H, CV_8UC1) holds the
 // transposed frame and can serve both frames of a pair.
-void ColourArrayToGrey(const double* pPlanes, int iHeight, int iWidth, cv::Mat& matScratch,
-                       cv::Mat& matGrey);
+void ColourArrayToGrey(const double* pPlanes, int iHeight, int iWidth, cv::Mat& matScratch, cv::Mat& matGrey);
 
 #endif

@@ -21,16 +21,15 @@ sr::COpticalFlow_Farneback MakeModuleSolver();
 
 // The module's computation on two H x W x 3 column-major double arrays:
 // matFlow becomes H x W, CV_32FC2, (dx, dy) per pixel. Throws what OpenCV throws.
-void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth,
-                           cv::Mat& matFlow);
+void MotionFieldFromArrays(const double* pPlanes1, const double* pPlanes2, int iHeight, int iWidth, cv::Mat& matFlow);
 
 // The working images of one flow computation. Kept from one call to the next
 // by a caller that computes flows of one size repeatedly, they spare the
 // system fresh, zero-filled pages for every call (a tenth of the time of a
 // call went to such page faults). Their contents never change a result.
 struct SFlowBuffers {
-  cv::Mat matScratch, matGrey1, matGrey2;
-  cv::Mat matFlow;  // the result of MotionFieldFromArrays
+    cv::Mat matScratch, matGrey1, matGrey2;
+    cv::Mat matFlow;  // the result of MotionFieldFromArrays
 };
 
 // MotionFieldFromArrays into buffers.matFlow, reusing the buffers' memory

@@ -7,23 +7,23 @@
 #include <cstddef>
 
 struct SStackShape {
-  std::size_t nHeight = 0;
-  std::size_t nWidth = 0;
-  std::size_t nFrames = 0;
+    std::size_t nHeight = 0;
+    std::size_t nWidth = 0;
+    std::size_t nFrames = 0;
 };
 
 // The frames' pixel planes: frame k of a stack starts 3 * H * W doubles after
 // frame k - 1; a single target frame serves every source frame.
 struct SFrameStacks {
-  const double* pFrom = nullptr;
-  const double* pTo = nullptr;
-  bool bOneTarget = false;
-  SStackShape shape;
+    const double* pFrom = nullptr;
+    const double* pTo = nullptr;
+    bool bOneTarget = false;
+    SStackShape shape;
 
-  const double* From(std::size_t k) const { return pFrom + k * FrameValues(); }
-  const double* To(std::size_t k) const { return bOneTarget ? pTo : pTo + k * FrameValues(); }
-  std::size_t FrameValues() const { return 3 * shape.nHeight * shape.nWidth; }
-  std::size_t FlowValues() const { return 2 * shape.nHeight * shape.nWidth; }
+    const double* From(std::size_t k) const { return pFrom + k * FrameValues(); }
+    const double* To(std::size_t k) const { return bOneTarget ? pTo : pTo + k * FrameValues(); }
+    std::size_t FrameValues() const { return 3 * shape.nHeight * shape.nWidth; }
+    std::size_t FlowValues() const { return 2 * shape.nHeight * shape.nWidth; }
 };
 
 #endif

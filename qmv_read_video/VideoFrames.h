@@ -14,7 +14,6 @@
 // without an error, when the video ends or a frame fails to decode or changes
 // size. Throws std::runtime_error with an "Error: " text when the file cannot
 // be opened, ends before iFirst, or gives no frame at all from iFirst on.
-void ReadVideoFrames(const std::string& sPath, long long iFirst, long long nWanted,
-                     std::vector<cv::Mat>& vFrames);
+void ReadVideoFrames(const std::string& sPath, long long iFirst, long long nWanted, std::vector<cv::Mat>& vFrames);
 
 #endif

@@ -36,8 +36,8 @@ std::ptrdiff_t PlaceElements(TIndex* pCounts, std::ptrdiff_t iElements, TIndex* 
 // Every source appended to its target's list, in visiting order; pNext holds
 // the place of each list's next entry and ends as the place after its last.
 template <class TIndex>
-void AppendSources(const TIndex* pTargets, std::ptrdiff_t iPitch, qelMInt iWidth, qelMInt iHeight,
-                   TIndex* pNext, TIndex* pEntries, std::vector<CIllegalVector>& vIllegal)
+void AppendSources(const TIndex* pTargets, std::ptrdiff_t iPitch, qelMInt iWidth, qelMInt iHeight, TIndex* pNext,
+                   TIndex* pEntries, std::vector<CIllegalVector>& vIllegal)
 {
     for (qelMInt y = 0; y < iHeight; ++y) {
         const TIndex* pRow = pTargets + y * iPitch;
@@ -64,18 +64,16 @@ void MarkFirstEntries(const TIndex* pEnds, std::ptrdiff_t iElements, TIndex* pEn
     }
 }
 
-} // namespace
+}  // namespace
 
 template <class TIndex>
-CLists<TIndex> BuildLists(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                          std::vector<CIllegalVector>& vIllegal)
+CLists<TIndex> BuildLists(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::vector<CIllegalVector>& vIllegal)
 {
     const std::ptrdiff_t iElements = std::ptrdiff_t(iWidth) * iHeight;
     const std::ptrdiff_t iPitch = TargetPitch<TIndex>(iWidth);
     std::unique_ptr<TIndex[]> pTargets(new TIndex[static_cast<size_t>(iHeight * iPitch)]);
     std::vector<TIndex> vCounts(static_cast<size_t>(iElements), 0);
-    const std::ptrdiff_t iLegal =
-        FindTargets(pMap, iWidth, iHeight, pTargets.get(), iPitch, vCounts.data());
+    const std::ptrdiff_t iLegal = FindTargets(pMap, iWidth, iHeight, pTargets.get(), iPitch, vCounts.data());
 
     // Each source is in one list at most, and each empty element adds one entry.
     CLists<TIndex> lists;
@@ -88,9 +86,7 @@ CLists<TIndex> BuildLists(const double* pMap, qelMInt iWidth, qelMInt iHeight,
     return lists;
 }
 
-template CLists<std::uint32_t> BuildLists(const double*, qelMInt, qelMInt,
-                                          std::vector<CIllegalVector>&);
-template CLists<std::uint64_t> BuildLists(const double*, qelMInt, qelMInt,
-                                          std::vector<CIllegalVector>&);
+template CLists<std::uint32_t> BuildLists(const double*, qelMInt, qelMInt, std::vector<CIllegalVector>&);
+template CLists<std::uint64_t> BuildLists(const double*, qelMInt, qelMInt, std::vector<CIllegalVector>&);
 
-} // namespace NContributionLists
+}  // namespace NContributionLists

@@ -36,7 +36,7 @@ constexpr std::ptrdiff_t kAhead = 32;
 template <class TIndex>
 struct CLists {
     std::unique_ptr<TIndex[]> pEntries;
-    std::ptrdiff_t iEntries = 0; // without the kAhead zero entries
+    std::ptrdiff_t iEntries = 0;  // without the kAhead zero entries
 };
 
 // True when the 32-bit entries can index every element of a plane of
@@ -53,16 +53,15 @@ inline bool FitsIn32Bits(std::ptrdiff_t iElements)
 // are appended to vIllegal in visiting order. TIndex is std::uint32_t, for
 // planes that FitsIn32Bits, or std::uint64_t.
 template <class TIndex>
-CLists<TIndex> BuildLists(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                          std::vector<CIllegalVector>& vIllegal);
+CLists<TIndex> BuildLists(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::vector<CIllegalVector>& vIllegal);
 
 // Each of the iChannels planes of pOut (iHeight x iWidth, column-major) set
 // to the sums of its lists over the same plane of pSrc, every sum formed from
 // 0.0 in list order as value + sum. Every element of pOut is written.
 template <class TIndex>
-void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, qelMInt iWidth,
-              qelMInt iHeight, qelMInt iChannels);
+void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, qelMInt iWidth, qelMInt iHeight,
+              qelMInt iChannels);
 
-} // namespace NContributionLists
+}  // namespace NContributionLists
 
-#endif // QMV_SCATTER_NEAREST_CONTRIBUTIONLISTS_H
+#endif  // QMV_SCATTER_NEAREST_CONTRIBUTIONLISTS_H

@@ -29,11 +29,10 @@ TIndex TargetOf(double dMapX, double dMapY, double dLastX, double dLastY, qelMIn
     const double vx = dMapX - 1.0;
     const double vy = dMapY - 1.0;
     const bool bLegal = std::isfinite(vx) && std::isfinite(vy);
-    const TIndex t = static_cast<TIndex>(NearestInRange(vy, dLastY) +
-                                         NearestInRange(vx, dLastX) * iHeight);
+    const TIndex t = static_cast<TIndex>(NearestInRange(vy, dLastY) + NearestInRange(vx, dLastX) * iHeight);
     return bLegal ? t : kNoTarget<TIndex>;
 }
 
-} // namespace NContributionLists
+}  // namespace NContributionLists
 
-#endif // QMV_SCATTER_NEAREST_MAPTARGETRULE_H
+#endif  // QMV_SCATTER_NEAREST_MAPTARGETRULE_H

@@ -8,8 +8,8 @@
 namespace NContributionLists {
 
 template <class TIndex>
-std::ptrdiff_t FindTargetsPortable(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                                   TIndex* pTargets, std::ptrdiff_t iPitch, TIndex* pCounts)
+std::ptrdiff_t FindTargetsPortable(const double* pMap, qelMInt iWidth, qelMInt iHeight, TIndex* pTargets,
+                                   std::ptrdiff_t iPitch, TIndex* pCounts)
 {
     const std::ptrdiff_t iPlane = std::ptrdiff_t(iWidth) * iHeight;
     const double dLastX = iWidth - 1.0, dLastY = iHeight - 1.0;
@@ -31,8 +31,8 @@ std::ptrdiff_t FindTargetsPortable(const double* pMap, qelMInt iWidth, qelMInt i
 }
 
 template <>
-std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                           std::uint32_t* pTargets, std::ptrdiff_t iPitch, std::uint32_t* pCounts)
+std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::uint32_t* pTargets,
+                           std::ptrdiff_t iPitch, std::uint32_t* pCounts)
 {
     if (HasAvx2()) {
         return FindTargetsAvx2(pMap, iWidth, iHeight, pTargets, iPitch, pCounts);
@@ -41,15 +41,15 @@ std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight,
 }
 
 template <>
-std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                           std::uint64_t* pTargets, std::ptrdiff_t iPitch, std::uint64_t* pCounts)
+std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::uint64_t* pTargets,
+                           std::ptrdiff_t iPitch, std::uint64_t* pCounts)
 {
     return FindTargetsPortable(pMap, iWidth, iHeight, pTargets, iPitch, pCounts);
 }
 
-template std::ptrdiff_t FindTargetsPortable(const double*, qelMInt, qelMInt, std::uint32_t*,
-                                            std::ptrdiff_t, std::uint32_t*);
-template std::ptrdiff_t FindTargetsPortable(const double*, qelMInt, qelMInt, std::uint64_t*,
-                                            std::ptrdiff_t, std::uint64_t*);
+template std::ptrdiff_t FindTargetsPortable(const double*, qelMInt, qelMInt, std::uint32_t*, std::ptrdiff_t,
+                                            std::uint32_t*);
+template std::ptrdiff_t FindTargetsPortable(const double*, qelMInt, qelMInt, std::uint64_t*, std::ptrdiff_t,
+                                            std::uint64_t*);
 
-} // namespace NContributionLists
+}  // namespace NContributionLists

@@ -31,14 +31,14 @@ std::ptrdiff_t TargetPitch(qelMInt iWidth)
 // NMexGlue::NearestIndex does. Counts each target in pCounts (iWidth * iHeight
 // elements, zero on entry) and returns the number of legal sources.
 template <class TIndex>
-std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight, TIndex* pTargets,
-                           std::ptrdiff_t iPitch, TIndex* pCounts);
+std::ptrdiff_t FindTargets(const double* pMap, qelMInt iWidth, qelMInt iHeight, TIndex* pTargets, std::ptrdiff_t iPitch,
+                           TIndex* pCounts);
 
 // The same, computed one element at a time, whatever the processor offers.
 template <class TIndex>
-std::ptrdiff_t FindTargetsPortable(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                                   TIndex* pTargets, std::ptrdiff_t iPitch, TIndex* pCounts);
+std::ptrdiff_t FindTargetsPortable(const double* pMap, qelMInt iWidth, qelMInt iHeight, TIndex* pTargets,
+                                   std::ptrdiff_t iPitch, TIndex* pCounts);
 
-} // namespace NContributionLists
+}  // namespace NContributionLists
 
-#endif // QMV_SCATTER_NEAREST_MAPTARGETS_H
+#endif  // QMV_SCATTER_NEAREST_MAPTARGETS_H

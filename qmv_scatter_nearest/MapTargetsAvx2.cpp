@@ -3,8 +3,8 @@
 // the four columns' targets are transposed into four rows of the row-major
 // target array. Rows and columns beyond the last whole block go one element
 // at a time by the shared rule.
-#include "mexglue/ProcessorFeatures.h"
 #include "MapTargetsAvx2.h"
+#include "mexglue/ProcessorFeatures.h"
 
 #include "MapTargetRule.h"
 
@@ -46,17 +46,15 @@ QMV_TARGET_AVX2 inline __m256d IsFinite(__m256d v)
 }
 
 // Targets of four consecutive rows of one column, one per 32-bit lane.
-QMV_TARGET_AVX2 inline __m128i FourTargets(const double* pX, const double* pY,
-                                           const CPlaneConstants& c)
+QMV_TARGET_AVX2 inline __m128i FourTargets(const double* pX, const double* pY, const CPlaneConstants& c)
 {
     const __m256d vx = _mm256_sub_pd(_mm256_loadu_pd(pX), _mm256_set1_pd(1.0));
     const __m256d vy = _mm256_sub_pd(_mm256_loadu_pd(pY), _mm256_set1_pd(1.0));
-    const __m128i t = _mm_add_epi32(FourIndices(vy, c.lastY),
-                                    _mm_mullo_epi32(FourIndices(vx, c.lastX), c.height));
+    const __m128i t = _mm_add_epi32(FourIndices(vy, c.lastY), _mm_mullo_epi32(FourIndices(vx, c.lastX), c.height));
     // The legality of each 64-bit lane in the low 128 bits as 32-bit lanes.
     const __m256i legal = _mm256_castpd_si256(_mm256_and_pd(IsFinite(vx), IsFinite(vy)));
-    const __m128i legal32 = _mm256_castsi256_si128(
-        _mm256_permutevar8x32_epi32(legal, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
+    const __m128i legal32 =
+        _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(legal, _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7)));
     return _mm_or_si128(t, _mm_xor_si128(legal32, _mm_set1_epi32(-1)));
 }
 
@@ -74,9 +72,8 @@ inline std::ptrdiff_t CountTargets(const std::uint32_t* pBlock, std::uint32_t* p
 }
 
 // Rows y0 .. y0 + 3 of columns x0 .. x0 + 3.
-QMV_TARGET_AVX2 std::ptrdiff_t Block(const double* pMap, std::ptrdiff_t iPlane, qelMInt iHeight,
-                                     qelMInt x0, qelMInt y0, const CPlaneConstants& c,
-                                     std::uint32_t* pTargets, std::ptrdiff_t iPitch,
+QMV_TARGET_AVX2 std::ptrdiff_t Block(const double* pMap, std::ptrdiff_t iPlane, qelMInt iHeight, qelMInt x0, qelMInt y0,
+                                     const CPlaneConstants& c, std::uint32_t* pTargets, std::ptrdiff_t iPitch,
                                      std::uint32_t* pCounts)
 {
     __m128 aColumns[4];
@@ -94,17 +91,16 @@ QMV_TARGET_AVX2 std::ptrdiff_t Block(const double* pMap, std::ptrdiff_t iPlane, 
 }
 
 // Rows y0 .. iHeight - 1 of columns x0 .. x1 - 1, one element at a time.
-std::ptrdiff_t Remainder(const double* pMap, qelMInt iWidth, qelMInt iHeight, qelMInt x0,
-                         qelMInt x1, qelMInt y0, std::uint32_t* pTargets, std::ptrdiff_t iPitch,
-                         std::uint32_t* pCounts)
+std::ptrdiff_t Remainder(const double* pMap, qelMInt iWidth, qelMInt iHeight, qelMInt x0, qelMInt x1, qelMInt y0,
+                         std::uint32_t* pTargets, std::ptrdiff_t iPitch, std::uint32_t* pCounts)
 {
     const std::ptrdiff_t iPlane = std::ptrdiff_t(iWidth) * iHeight;
     std::ptrdiff_t iLegal = 0;
     for (qelMInt x = x0; x < x1; ++x) {
         const double* pX = pMap + std::ptrdiff_t(x) * iHeight;
         for (qelMInt y = y0; y < iHeight; ++y) {
-            const std::uint32_t t = TargetOf<std::uint32_t>(pX[y], pX[y + iPlane], iWidth - 1.0,
-                                                            iHeight - 1.0, iHeight);
+            const std::uint32_t t =
+                TargetOf<std::uint32_t>(pX[y], pX[y + iPlane], iWidth - 1.0, iHeight - 1.0, iHeight);
             pTargets[y * iPitch + x] = t;
             if (t != kNoTarget<std::uint32_t>) {
                 ++pCounts[t];
@@ -115,27 +111,23 @@ std::ptrdiff_t Remainder(const double* pMap, qelMInt iWidth, qelMInt iHeight, qe
     return iLegal;
 }
 
-QMV_TARGET_AVX2 std::ptrdiff_t Blocks(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                                      std::uint32_t* pTargets, std::ptrdiff_t iPitch,
-                                      std::uint32_t* pCounts)
+QMV_TARGET_AVX2 std::ptrdiff_t Blocks(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::uint32_t* pTargets,
+                                      std::ptrdiff_t iPitch, std::uint32_t* pCounts)
 {
     const std::ptrdiff_t iPlane = std::ptrdiff_t(iWidth) * iHeight;
-    const CPlaneConstants c{_mm256_set1_pd(iWidth - 1.0), _mm256_set1_pd(iHeight - 1.0),
-                            _mm_set1_epi32(iHeight)};
+    const CPlaneConstants c{_mm256_set1_pd(iWidth - 1.0), _mm256_set1_pd(iHeight - 1.0), _mm_set1_epi32(iHeight)};
     const qelMInt iBlockWidth = iWidth / 4 * 4, iBlockHeight = iHeight / 4 * 4;
     std::ptrdiff_t iLegal = 0;
     for (qelMInt x0 = 0; x0 < iBlockWidth; x0 += 4) {
         for (qelMInt y0 = 0; y0 < iBlockHeight; y0 += 4) {
             iLegal += Block(pMap, iPlane, iHeight, x0, y0, c, pTargets, iPitch, pCounts);
         }
-        iLegal += Remainder(pMap, iWidth, iHeight, x0, x0 + 4, iBlockHeight, pTargets, iPitch,
-                            pCounts);
+        iLegal += Remainder(pMap, iWidth, iHeight, x0, x0 + 4, iBlockHeight, pTargets, iPitch, pCounts);
     }
-    return iLegal + Remainder(pMap, iWidth, iHeight, iBlockWidth, iWidth, 0, pTargets, iPitch,
-                              pCounts);
+    return iLegal + Remainder(pMap, iWidth, iHeight, iBlockWidth, iWidth, 0, pTargets, iPitch, pCounts);
 }
 
-} // namespace
+}  // namespace
 
 bool HasAvx2()
 {
@@ -143,27 +135,22 @@ bool HasAvx2()
     return bAvx2;
 }
 
-std::ptrdiff_t FindTargetsAvx2(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                               std::uint32_t* pTargets, std::ptrdiff_t iPitch,
-                               std::uint32_t* pCounts)
+std::ptrdiff_t FindTargetsAvx2(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::uint32_t* pTargets,
+                               std::ptrdiff_t iPitch, std::uint32_t* pCounts)
 {
     return Blocks(pMap, iWidth, iHeight, pTargets, iPitch, pCounts);
 }
 
 #else
 
-bool HasAvx2()
-{
-    return false;
-}
+bool HasAvx2() { return false; }
 
-std::ptrdiff_t FindTargetsAvx2(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                               std::uint32_t* pTargets, std::ptrdiff_t iPitch,
-                               std::uint32_t* pCounts)
+std::ptrdiff_t FindTargetsAvx2(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::uint32_t* pTargets,
+                               std::ptrdiff_t iPitch, std::uint32_t* pCounts)
 {
     return FindTargetsPortable(pMap, iWidth, iHeight, pTargets, iPitch, pCounts);
 }
 
 #endif
 
-} // namespace NContributionLists
+}  // namespace NContributionLists

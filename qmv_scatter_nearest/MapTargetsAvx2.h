@@ -15,10 +15,9 @@ namespace NContributionLists {
 bool HasAvx2();
 
 // FindTargets for 32-bit targets, with the same results.
-std::ptrdiff_t FindTargetsAvx2(const double* pMap, qelMInt iWidth, qelMInt iHeight,
-                               std::uint32_t* pTargets, std::ptrdiff_t iPitch,
-                               std::uint32_t* pCounts);
+std::ptrdiff_t FindTargetsAvx2(const double* pMap, qelMInt iWidth, qelMInt iHeight, std::uint32_t* pTargets,
+                               std::ptrdiff_t iPitch, std::uint32_t* pCounts);
 
-} // namespace NContributionLists
+}  // namespace NContributionLists
 
-#endif // QMV_SCATTER_NEAREST_MAPTARGETSAVX2_H
+#endif  // QMV_SCATTER_NEAREST_MAPTARGETSAVX2_H

@@ -18,4 +18,4 @@
 void ScatterArraysInPlace(const mxArray* pmxImg, const mxArray* pmxMap, mxArray* pmxWarped,
                           std::vector<CIllegalVector>& vIllegal);
 
-#endif // QMV_SCATTER_NEAREST_SCATTERARRAYS_H
+#endif  // QMV_SCATTER_NEAREST_SCATTERARRAYS_H

@@ -14,19 +14,18 @@
 namespace {
 
 template <class TIndex>
-void ScatterByLists(const double* pSrc, const double* pMap, double* pOut, qelMInt iWidth,
-                    qelMInt iHeight, qelMInt iChannels, std::vector<CIllegalVector>& vIllegal)
+void ScatterByLists(const double* pSrc, const double* pMap, double* pOut, qelMInt iWidth, qelMInt iHeight,
+                    qelMInt iChannels, std::vector<CIllegalVector>& vIllegal)
 {
     const NContributionLists::CLists<TIndex> lists =
         NContributionLists::BuildLists<TIndex>(pMap, iWidth, iHeight, vIllegal);
     NContributionLists::SumLists(lists, pSrc, pOut, iWidth, iHeight, iChannels);
 }
 
-} // namespace
+}  // namespace
 
-void ScatterNearestColumnMajor(const double* pSrc, const double* pMap, double* pOut,
-                               qelMInt iWidth, qelMInt iHeight, qelMInt iChannels,
-                               std::vector<CIllegalVector>& vIllegal)
+void ScatterNearestColumnMajor(const double* pSrc, const double* pMap, double* pOut, qelMInt iWidth, qelMInt iHeight,
+                               qelMInt iChannels, std::vector<CIllegalVector>& vIllegal)
 {
     if (NContributionLists::FitsIn32Bits(std::ptrdiff_t(iWidth) * iHeight)) {
         ScatterByLists<std::uint32_t>(pSrc, pMap, pOut, iWidth, iHeight, iChannels, vIllegal);
@@ -41,14 +40,13 @@ void ScatterArraysInPlace(const mxArray* pmxImg, const mxArray* pmxMap, mxArray*
     const mwSize* pDims = mxGetDimensions(pmxImg);
     const qelMInt iHeight = static_cast<qelMInt>(pDims[0]);
     const qelMInt iWidth = static_cast<qelMInt>(pDims[1]);
-    const qelMInt iChannels =
-        mxGetNumberOfDimensions(pmxImg) == 3 ? static_cast<qelMInt>(pDims[2]) : 1;
+    const qelMInt iChannels = mxGetNumberOfDimensions(pmxImg) == 3 ? static_cast<qelMInt>(pDims[2]) : 1;
     if (mxGetNumberOfElements(pmxWarped) != mxGetNumberOfElements(pmxImg)) {
         throw NException::LogicError("Error: output and image sizes differ!");
     }
     try {
-        ScatterNearestColumnMajor(mxGetPr(pmxImg), mxGetPr(pmxMap), mxGetPr(pmxWarped), iWidth,
-                                  iHeight, iChannels, vIllegal);
+        ScatterNearestColumnMajor(mxGetPr(pmxImg), mxGetPr(pmxMap), mxGetPr(pmxWarped), iWidth, iHeight, iChannels,
+                                  vIllegal);
     } catch (const std::bad_alloc&) {
         throw NException::BadAlloc("Error: qmv_scatter_nearest failed, out of memory!");
     }

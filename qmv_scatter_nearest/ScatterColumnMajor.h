@@ -13,8 +13,7 @@
 // is written. Every sum is formed in the order in which ScatterNearest forms
 // it on images, visiting sources row by row; non-finite vectors contribute
 // nothing and are appended to vIllegal in that order.
-void ScatterNearestColumnMajor(const double* pSrc, const double* pMap, double* pOut,
-                               qelMInt iWidth, qelMInt iHeight, qelMInt iChannels,
-                               std::vector<CIllegalVector>& vIllegal);
+void ScatterNearestColumnMajor(const double* pSrc, const double* pMap, double* pOut, qelMInt iWidth, qelMInt iHeight,
+                               qelMInt iChannels, std::vector<CIllegalVector>& vIllegal);
 
-#endif // QMV_SCATTER_NEAREST_SCATTERCOLUMNMAJOR_H
+#endif  // QMV_SCATTER_NEAREST_SCATTERCOLUMNMAJOR_H

@@ -10,4 +10,4 @@
 // A source pixel whose map vector is not finite (0-based column, row).
 using NMexGlue::CIllegalVector;
 
-#endif // QMV_SCATTER_NEAREST_SCATTERNEAREST_H
+#endif  // QMV_SCATTER_NEAREST_SCATTERNEAREST_H

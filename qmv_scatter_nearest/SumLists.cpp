@@ -24,10 +24,7 @@ class CSumPair {
 public:
     CSumPair() : m_v(_mm_setzero_pd()) {}
 
-    static CSumPair Load(const double* p0, const double* p1)
-    {
-        return CSumPair(_mm_loadh_pd(_mm_load_sd(p0), p1));
-    }
+    static CSumPair Load(const double* p0, const double* p1) { return CSumPair(_mm_loadh_pd(_mm_load_sd(p0), p1)); }
     static CSumPair Load(const double* p0) { return CSumPair(_mm_load_sd(p0)); }
     // Both lanes set to the bit pattern iMask.
     static CSumPair Mask(std::uint64_t iMask)
@@ -52,10 +49,7 @@ class CSumPair {
 public:
     CSumPair() : m_a(0), m_b(0) {}
 
-    static CSumPair Load(const double* p0, const double* p1)
-    {
-        return CSumPair(Bits(*p0), Bits(*p1));
-    }
+    static CSumPair Load(const double* p0, const double* p1) { return CSumPair(Bits(*p0), Bits(*p1)); }
     static CSumPair Load(const double* p0) { return CSumPair(Bits(*p0), 0); }
     static CSumPair Mask(std::uint64_t iMask) { return CSumPair(iMask, iMask); }
     CSumPair operator&(const CSumPair& o) const { return CSumPair(m_a & o.m_a, m_b & o.m_b); }
@@ -148,8 +142,7 @@ void LoadPlanes(const double* const* ppSrc, qelMInt iPlanes, std::ptrdiff_t iPla
 // kEmpty adds 0.0 (its value masked away). The running sum is stored at every
 // entry, so an element's last entry leaves its total.
 template <class TIndex, int kPlanes>
-void SumPlanes(const TIndex* pEntries, std::ptrdiff_t iEntries, const double* const* ppSrc,
-               double* const* ppOut)
+void SumPlanes(const TIndex* pEntries, std::ptrdiff_t iEntries, const double* const* ppSrc, double* const* ppOut)
 {
     using CBits = CEntryBits<TIndex>;
     constexpr int iFirstShift = sizeof(TIndex) * 8 - 1;
@@ -170,8 +163,7 @@ void SumPlanes(const TIndex* pEntries, std::ptrdiff_t iEntries, const double* co
         const TIndex e = pEntries[j];
         const std::uint64_t iFirst = static_cast<std::uint64_t>(e >> iFirstShift);
         const CSumPair keepSum = CSumPair::Mask(iFirst - 1);
-        const CSumPair keepValue =
-            CSumPair::Mask(static_cast<std::uint64_t>((e >> iEmptyShift) & 1) - 1);
+        const CSumPair keepValue = CSumPair::Mask(static_cast<std::uint64_t>((e >> iEmptyShift) & 1) - 1);
         const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(e & CBits::kIndex);
         iOut += static_cast<std::ptrdiff_t>(iFirst);
         for (int q = 0; q < iPairs; ++q) {
@@ -189,31 +181,30 @@ void SumPlanes(const TIndex* pEntries, std::ptrdiff_t iEntries, const double* co
 }
 
 template <class TIndex>
-void SumPlaneGroup(const CLists<TIndex>& lists, const double* const* ppSrc, double* const* ppOut,
-                   qelMInt iPlanes)
+void SumPlaneGroup(const CLists<TIndex>& lists, const double* const* ppSrc, double* const* ppOut, qelMInt iPlanes)
 {
     const TIndex* pEntries = lists.pEntries.get();
     switch (iPlanes) {
-    case 1:
-        SumPlanes<TIndex, 1>(pEntries, lists.iEntries, ppSrc, ppOut);
-        break;
-    case 2:
-        SumPlanes<TIndex, 2>(pEntries, lists.iEntries, ppSrc, ppOut);
-        break;
-    case 3:
-        SumPlanes<TIndex, 3>(pEntries, lists.iEntries, ppSrc, ppOut);
-        break;
-    default:
-        SumPlanes<TIndex, kMaxPlanesPerPass>(pEntries, lists.iEntries, ppSrc, ppOut);
-        break;
+        case 1:
+            SumPlanes<TIndex, 1>(pEntries, lists.iEntries, ppSrc, ppOut);
+            break;
+        case 2:
+            SumPlanes<TIndex, 2>(pEntries, lists.iEntries, ppSrc, ppOut);
+            break;
+        case 3:
+            SumPlanes<TIndex, 3>(pEntries, lists.iEntries, ppSrc, ppOut);
+            break;
+        default:
+            SumPlanes<TIndex, kMaxPlanesPerPass>(pEntries, lists.iEntries, ppSrc, ppOut);
+            break;
     }
 }
 
-} // namespace
+}  // namespace
 
 template <class TIndex>
-void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, qelMInt iWidth,
-              qelMInt iHeight, qelMInt iChannels)
+void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, qelMInt iWidth, qelMInt iHeight,
+              qelMInt iChannels)
 {
     const std::ptrdiff_t iPlane = std::ptrdiff_t(iWidth) * iHeight;
     // Sources more than a few columns apart lie on other memory pages.
@@ -233,9 +224,7 @@ void SumLists(const CLists<TIndex>& lists, const double* pSrc, double* pOut, qel
     }
 }
 
-template void SumLists(const CLists<std::uint32_t>&, const double*, double*, qelMInt, qelMInt,
-                       qelMInt);
-template void SumLists(const CLists<std::uint64_t>&, const double*, double*, qelMInt, qelMInt,
-                       qelMInt);
+template void SumLists(const CLists<std::uint32_t>&, const double*, double*, qelMInt, qelMInt, qelMInt);
+template void SumLists(const CLists<std::uint64_t>&, const double*, double*, qelMInt, qelMInt, qelMInt);
 
-} // namespace NContributionLists
+}  // namespace NContributionLists

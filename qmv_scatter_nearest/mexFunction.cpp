@@ -71,8 +71,7 @@ const char* CheckArguments(int nlhs, int nrhs, const mxArray* prhs[])
     if (mxGetNumberOfElements(pmxImg) == 0) {
         return "Error: img must not be empty!";
     }
-    if (!FitsImageSize(pImgDims[0]) || !FitsImageSize(pImgDims[1]) ||
-        (iImgDims == 3 && !FitsImageSize(pImgDims[2]))) {
+    if (!FitsImageSize(pImgDims[0]) || !FitsImageSize(pImgDims[1]) || (iImgDims == 3 && !FitsImageSize(pImgDims[2]))) {
         return "Error: img is too large!";
     }
     if (pMapDims[0] != pImgDims[0] || pMapDims[1] != pImgDims[1]) {
@@ -81,7 +80,7 @@ const char* CheckArguments(int nlhs, int nrhs, const mxArray* prhs[])
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
 {
@@ -103,9 +102,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     // Only the library's and the runtime's failures are caught here; the
     // computation makes no host call that could raise a host error.
     std::vector<CIllegalVector> vIllegal;
-    const std::string sError = NMexGlue::FailureText(FAILURE_TEXTS, [&] {
-        ScatterArraysInPlace(pmxImg, prhs[IN_MAP], plhs[OUT_WARPED], vIllegal);
-    });
+    const std::string sError = NMexGlue::FailureText(
+        FAILURE_TEXTS, [&] { ScatterArraysInPlace(pmxImg, prhs[IN_MAP], plhs[OUT_WARPED], vIllegal); });
     if (!sError.empty()) {
         std::vector<CIllegalVector>().swap(vIllegal);
         mexErrMsgTxt(sError.c_str());

@@ -6,8 +6,8 @@
 // Either way the result does not depend on the thread count.
 #include "SystemOperator.h"
 
-#include "frameloop/FrameOperatorLoop.h"
 #include "conversions/PlaneImages.h"
+#include "frameloop/FrameOperatorLoop.h"
 #include "frameloop/TermAssembly.h"
 #include "regulariser/WeightedDifferenceTerm.h"
 
@@ -20,6 +20,5 @@ void ApplySystemOperator(const COperatorArguments& args, double* pResult, CFrame
     cv::Mat imgAcc = StackedPlanes(pResult, viewX.iRows, viewX.iCols, viewX.iPlanes);
     FrameOperatorLoop(args, regulariser.Rows(), imgAcc, warnings);
 }
-
 
 }  // namespace NSysApply

@@ -4,9 +4,9 @@
 // inside the computation (OpenCV, memory) are caught around the computation
 // only and reported through the host after the working matrices and imgAI are
 // released; no exception leaves this function.
+#include "SystemOperator.h"
 #include "contract/ArgumentContract.h"
 #include "conversions/MatConversion.h"
-#include "SystemOperator.h"
 #include "frameloop/LargeBuffers.h"
 #include "mexglue/FailureReport.h"
 #include "mexglue/IllegalVectorReport.h"
@@ -21,11 +21,11 @@ namespace {
 using namespace NSysApply;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = {
-    "Error: qmv_system_apply: ",              // before what()
+    "Error: qmv_system_apply: ",  // before what()
     "Error: qmv_system_apply: out of memory.",
     "Error: qmv_system_apply: unknown failure.",
-    false,                                    // the library's texts get the prefix too
-    false,                                    // a thrown string is an unknown failure
+    false,  // the library's texts get the prefix too
+    false,  // a thrown string is an unknown failure
 };
 
 }  // namespace

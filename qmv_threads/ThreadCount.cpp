@@ -5,13 +5,10 @@
 
 #include <opencv2/core/utility.hpp>
 
-int CurrentThreadCount()
-{
-  return omp_get_max_threads();
-}
+int CurrentThreadCount() { return omp_get_max_threads(); }
 
 void SetThreadCount(int iThreads)
 {
-  omp_set_num_threads(iThreads);
-  cv::setNumThreads(iThreads);
+    omp_set_num_threads(iThreads);
+    cv::setNumThreads(iThreads);
 }

@@ -1,8 +1,8 @@
 // Entry of qmv_weighted_rhs: imgB = qmv_weighted_rhs(imgI, imgsY, func_param).
 // imgB = (dataTermScale / N) * sum_k M_k^T B_k^T U (W_k .* imgsY(:,:,:,k)), of
 // the size of imgI (whose values are not read), frames in parallel.
-#include "WeightedRhs.h"
 #include "FrameTermsEntry.h"
+#include "WeightedRhs.h"
 #include "frameloop/LargeBuffers.h"
 #include "mexglue/FailureReport.h"
 #include "mexglue/IllegalVectorReport.h"
@@ -19,11 +19,11 @@ using NSysApply::CFrameWarnings;
 using NSysApply::CIllegalVectorList;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = {
-    "Error: qmv_weighted_rhs: ",              // before what()
+    "Error: qmv_weighted_rhs: ",  // before what()
     "Error: qmv_weighted_rhs: out of memory.",
     "Error: qmv_weighted_rhs: unknown failure.",
-    false,                                    // the library's texts get the prefix too
-    false,                                    // a thrown string is an unknown failure
+    false,  // the library's texts get the prefix too
+    false,  // a thrown string is an unknown failure
 };
 
 }  // namespace

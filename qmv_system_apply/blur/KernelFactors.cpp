@@ -42,7 +42,8 @@ bool SeparateKernel(const cv::Mat& imgKernel, CKernelFactors& factors)
     for (int j = 0; j < iKw; ++j) factors.vecCols[j] = imgKernel.at<double>(iPivotRow, j) / dPivot;
     double dResidual = 0.0;
     for (int i = 0; i < iKh; ++i)
-        for (int j = 0; j < iKw; ++j) dResidual += std::fabs(factors.vecRows[i] * factors.vecCols[j] - imgKernel.at<double>(i, j));
+        for (int j = 0; j < iKw; ++j)
+            dResidual += std::fabs(factors.vecRows[i] * factors.vecCols[j] - imgKernel.at<double>(i, j));
     return dResidual <= RESIDUAL_BOUND * dSum;
 }
 

@@ -22,9 +22,9 @@
 #include "blur/SampledBlurOperators.h"
 
 #include "blur/KernelFactors.h"
-#include "warp/FrameMapOffsets.h"
 #include "blur/ScaledRowSums.h"
 #include "cpu/WiderRegisters.h"
+#include "warp/FrameMapOffsets.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -45,18 +45,23 @@ int Mod(int a, int b) { return a - b * FloorDiv(a, b); }
 // Copies iPixels pixels of P values from pIn (pixel stride iInStride values)
 // to pOut (stride iOutStride); PLANES > 0 fixes P at compile time.
 template <int PLANES>
-void CopyPixels(double* pOut, std::size_t iOutStride, const double* pIn, std::size_t iInStride, int iPixels, int iPlanes)
+void CopyPixels(double* pOut, std::size_t iOutStride, const double* pIn, std::size_t iInStride, int iPixels,
+                int iPlanes)
 {
     const int P = PLANES > 0 ? PLANES : iPlanes;
     for (int i = 0; i < iPixels; ++i, pOut += iOutStride, pIn += iInStride)
         for (int c = 0; c < P; ++c) pOut[c] = pIn[c];
 }
 
-void CopyPixelsAnyPlanes(double* pOut, std::size_t iOutStride, const double* pIn, std::size_t iInStride, int iPixels, int iPlanes)
+void CopyPixelsAnyPlanes(double* pOut, std::size_t iOutStride, const double* pIn, std::size_t iInStride, int iPixels,
+                         int iPlanes)
 {
-    if (iPlanes == 1) CopyPixels<1>(pOut, iOutStride, pIn, iInStride, iPixels, 1);
-    else if (iPlanes == 3) CopyPixels<3>(pOut, iOutStride, pIn, iInStride, iPixels, 3);
-    else CopyPixels<0>(pOut, iOutStride, pIn, iInStride, iPixels, iPlanes);
+    if (iPlanes == 1)
+        CopyPixels<1>(pOut, iOutStride, pIn, iInStride, iPixels, 1);
+    else if (iPlanes == 3)
+        CopyPixels<3>(pOut, iOutStride, pIn, iInStride, iPixels, 3);
+    else
+        CopyPixels<0>(pOut, iOutStride, pIn, iInStride, iPixels, iPlanes);
 }
 
 // Kernel taps that meet a sample of the zero-filled image along one axis:
@@ -111,9 +116,12 @@ void SelectColumns(double* pOut, const double* pRow, const int* pColumns, int iC
 
 void SelectColumnsAnyPlanes(double* pOut, const double* pRow, const int* pColumns, int iCount, int iPlanes)
 {
-    if (iPlanes == 1) SelectColumns<1>(pOut, pRow, pColumns, iCount, 1);
-    else if (iPlanes == 3) SelectColumns<3>(pOut, pRow, pColumns, iCount, 3);
-    else SelectColumns<0>(pOut, pRow, pColumns, iCount, iPlanes);
+    if (iPlanes == 1)
+        SelectColumns<1>(pOut, pRow, pColumns, iCount, 1);
+    else if (iPlanes == 3)
+        SelectColumns<3>(pOut, pRow, pColumns, iCount, 3);
+    else
+        SelectColumns<0>(pOut, pRow, pColumns, iCount, iPlanes);
 }
 
 // Rows of the image the forward pass reads: the image itself...
@@ -133,8 +141,8 @@ private:
 // pOut[i] = pSrc[pOffsets[pColumns[i]]], 0.0 where the offset is -1 (an
 // illegal map entry). The pointers are distinct, so the compiler keeps them in
 // registers, and the value is chosen by a mask rather than a branch.
-void GatherThroughOffsets(double* __restrict pOut, const double* __restrict pSrc, const std::int32_t* __restrict pOffsets,
-                          const int* __restrict pColumns, int iCount)
+void GatherThroughOffsets(double* __restrict pOut, const double* __restrict pSrc,
+                          const std::int32_t* __restrict pOffsets, const int* __restrict pColumns, int iCount)
 {
     for (int i = 0; i < iCount; ++i) {
         const std::int32_t iOffset = pOffsets[pColumns[i]];
@@ -232,8 +240,8 @@ void CheckOperands(const cv::Mat& imgSrc, const cv::Mat& imgKernel, int iScale)
 
 // Columns of one output phase whose taps all stay inside the image.
 struct CInteriorPhase {
-    int iBegin = 0, iEnd = 0;         // t range: output columns t * s + psi
-    std::vector<CShiftTap> vecTaps;   // in kernel column order
+    int iBegin = 0, iEnd = 0;        // t range: output columns t * s + psi
+    std::vector<CShiftTap> vecTaps;  // in kernel column order
 };
 
 }  // namespace
@@ -246,7 +254,8 @@ std::vector<double> TurnedKernel(const cv::Mat& imgKernel)
     const int iKh = imgKernel.rows, iKw = imgKernel.cols;
     std::vector<double> vecTurned(static_cast<std::size_t>(iKh) * iKw);
     for (int i = 0; i < iKh; ++i)
-        for (int j = 0; j < iKw; ++j) vecTurned[static_cast<std::size_t>(i) * iKw + j] = imgKernel.at<double>(iKh - 1 - i, iKw - 1 - j);
+        for (int j = 0; j < iKw; ++j)
+            vecTurned[static_cast<std::size_t>(i) * iKw + j] = imgKernel.at<double>(iKh - 1 - i, iKw - 1 - j);
     return vecTurned;
 }
 
@@ -265,7 +274,8 @@ void BlurDecimateRows2D(cv::Mat& imgDst, CPhaseRowCache<TRows>& cache, int iRows
             const int iRow = static_cast<int>(Clamp(static_cast<long long>(a) * iScale + i - iKh / 2, iRows));
             for (int j = 0; j < iKw; ++j) {
                 const double* pPhase = cache.Phase(iRow, vecTaps[j].iPhase);
-                vecRows[static_cast<std::size_t>(i) * iKw + j] = pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * P;
+                vecRows[static_cast<std::size_t>(i) * iKw + j] =
+                    pPhase + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * P;
             }
         }
         SumScaledRows(imgDst.ptr<double>(a), vecRows.data(), vecTurned.data(), iKh * iKw, iValues);
@@ -292,7 +302,8 @@ void BlurDecimateRowsFactored(cv::Mat& imgDst, CPhaseRowCache<TRows>& cache, int
             double* pPassed = vecPassed.data() + static_cast<std::size_t>(iRow % iKh) * iValues;
             if (vecPassedRow[iRow % iKh] != iRow) {
                 for (int j = 0; j < iKw; ++j)
-                    vecPhaseRows[j] = cache.Phase(iRow, vecTaps[j].iPhase) + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * P;
+                    vecPhaseRows[j] =
+                        cache.Phase(iRow, vecTaps[j].iPhase) + static_cast<std::size_t>(vecTaps[j].iShift - iFirst) * P;
                 SumScaledRows(pPassed, vecPhaseRows.data(), turned.vecCols.data(), iKw, iValues);
                 vecPassedRow[iRow % iKh] = iRow;
             }
@@ -305,7 +316,8 @@ void BlurDecimateRowsFactored(cv::Mat& imgDst, CPhaseRowCache<TRows>& cache, int
 // D B applied to the rows that rows.Select() delivers (an iRows x iCols image):
 // tap j of the turned kernel reads column b * s + j - kw / 2.
 template <class TRows>
-void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iType, const cv::Mat& imgKernel, int iScale)
+void BlurDecimateRows(cv::Mat& imgDst, TRows& rows, int iRows, int iCols, int iType, const cv::Mat& imgKernel,
+                      int iScale)
 {
     const int iKh = imgKernel.rows, iKw = imgKernel.cols, iPlanes = CV_MAT_CN(iType);
     imgDst.create(std::max(iRows / iScale, 1), std::max(iCols / iScale, 1), iType);
@@ -336,7 +348,8 @@ public:
           m_rows(SampleTaps(m_iRows, imgKernel.rows, imgKernel.rows / 2, iScale)),
           m_cols(SampleTaps(m_iCols, imgKernel.cols, imgKernel.cols / 2, iScale)),
           m_iPhaseSize(static_cast<std::size_t>(imgLow.cols + 1) * m_iPlanes),
-          m_vecAcc(static_cast<std::size_t>(iScale) * m_iPhaseSize), m_vecRows(imgKernel.total()), m_vecTapValues(imgKernel.total())
+          m_vecAcc(static_cast<std::size_t>(iScale) * m_iPhaseSize), m_vecRows(imgKernel.total()),
+          m_vecTapValues(imgKernel.total())
     {
         // Interior columns x in [kw/2, W - kw + kw/2]: no tap is clamped, and
         // tap j meets a sample exactly when x + j - kw/2 is a multiple of s.
@@ -348,7 +361,8 @@ public:
             phase.iBegin = CeilDiv(iAnchor - psi, iScale);
             phase.iEnd = std::max(phase.iBegin, FloorDiv(iInteriorEnd - 1 - psi, iScale) + 1);
             for (int j = 0; j < iKw; ++j)
-                if (Mod(psi + j - iAnchor, iScale) == 0) phase.vecTaps.push_back(CShiftTap{j, (psi + j - iAnchor) / iScale});
+                if (Mod(psi + j - iAnchor, iScale) == 0)
+                    phase.vecTaps.push_back(CShiftTap{j, (psi + j - iAnchor) / iScale});
         }
         for (int x = 0; x < m_iCols; ++x)
             if (x < iAnchor || x >= iInteriorEnd) m_vecBorder.push_back(x);
@@ -363,8 +377,8 @@ public:
     // were prepared for.
     void Bind(const cv::Mat& imgLow)
     {
-        CV_Assert(imgLow.rows * m_iScale == m_iRows && imgLow.cols * m_iScale == m_iCols && imgLow.channels() == m_iPlanes &&
-                  imgLow.depth() == CV_64F);
+        CV_Assert(imgLow.rows * m_iScale == m_iRows && imgLow.cols * m_iScale == m_iCols &&
+                  imgLow.channels() == m_iPlanes && imgLow.depth() == CV_64F);
         m_pLow = &imgLow;
     }
 
@@ -375,16 +389,21 @@ public:
         if (m_bFactored) PassRow(y);
         for (int x : m_vecBorder) {
             double* pPixel = pOut + static_cast<std::size_t>(x) * P;
-            if (m_bFactored) FactoredBorderPixel(x, pPixel);
-            else if (P == 1) *pPixel = BorderSum(y, x);
-            else BorderPixel(y, x, pPixel);
+            if (m_bFactored)
+                FactoredBorderPixel(x, pPixel);
+            else if (P == 1)
+                *pPixel = BorderSum(y, x);
+            else
+                BorderPixel(y, x, pPixel);
         }
         for (int psi = 0; psi < m_iScale; ++psi) {
             const CInteriorPhase& phase = m_vecPhases[psi];
             if (phase.iEnd <= phase.iBegin) continue;
             double* pAcc = m_vecAcc.data() + psi * m_iPhaseSize + static_cast<std::size_t>(phase.iBegin) * P;
-            if (m_bFactored) AddFactoredInteriorPhase(phase, pAcc);
-            else AddInteriorPhase(y, phase, pAcc);
+            if (m_bFactored)
+                AddFactoredInteriorPhase(phase, pAcc);
+            else
+                AddInteriorPhase(y, phase, pAcc);
             CopyPixelsAnyPlanes(pOut + (static_cast<std::size_t>(phase.iBegin) * m_iScale + psi) * P,
                                 static_cast<std::size_t>(m_iScale) * P, pAcc, P, phase.iEnd - phase.iBegin, P);
         }
@@ -461,7 +480,8 @@ private:
         for (int c = 0; c < P; ++c) {
             double dSum = 0.0;
             for (std::size_t t = m_cols.vecStart[x]; t < m_cols.vecStart[x + 1]; ++t)
-                dSum += m_factors.vecCols[m_cols.vecTap[t]] * m_vecPassed[static_cast<std::size_t>(m_cols.vecSample[t]) * P + c];
+                dSum += m_factors.vecCols[m_cols.vecTap[t]] *
+                        m_vecPassed[static_cast<std::size_t>(m_cols.vecSample[t]) * P + c];
             pPixel[c] = dSum;
         }
     }
@@ -501,8 +521,8 @@ void BlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat
     BlurDecimateRows(imgDst, rows, imgSrc.rows, imgSrc.cols, imgSrc.type(), imgKernel, iScale);
 }
 
-void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets, const cv::Mat& imgKernel,
-                               int iScale)
+void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets,
+                               const cv::Mat& imgKernel, int iScale)
 {
     CheckOperands(imgSrc, imgKernel, iScale);
     CV_Assert(imgSrc.isContinuous());

@@ -6,8 +6,8 @@
 #ifndef QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 #define QMV_SYSAPPLY_SAMPLED_BLUR_OPERATORS_H
 
-#include "warp/FrameMapOffsets.h"
 #include "conversions/PlanarView.h"
+#include "warp/FrameMapOffsets.h"
 
 #include <opencv2/core.hpp>
 
@@ -50,8 +50,8 @@ private:
 // caller's layout, PlaneImages.h) and its map resolved by ResolveColumnMajor:
 // the rows the blur reads are warped as they are read. Equal to
 // BlurDecimateAtSamples of the warped plane, bit for bit.
-void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets, const cv::Mat& imgKernel,
-                               int iScale);
+void WarpBlurDecimateAtSamples(cv::Mat& imgDst, const cv::Mat& imgSrc, const CFrameMapOffsets& offsets,
+                               const cv::Mat& imgKernel, int iScale);
 
 }  // namespace NSysApply
 

@@ -14,7 +14,8 @@ namespace {
 // accumulator (the sums are formed in the same order as one tap at a time).
 // FROM_ZERO starts from 0.0 instead of reading the accumulator.
 template <int TAPS, bool FROM_ZERO>
-QMV_ALWAYS_INLINE void AddScaledTaps(double* __restrict pAcc, const double* const* ppIn, const double* pTap, std::size_t iCount)
+QMV_ALWAYS_INLINE void AddScaledTaps(double* __restrict pAcc, const double* const* ppIn, const double* pTap,
+                                     std::size_t iCount)
 {
     const double* __restrict p0 = ppIn[0];
     const double* __restrict p1 = ppIn[TAPS > 1 ? 1 : 0];
@@ -31,22 +32,40 @@ QMV_ALWAYS_INLINE void AddScaledTaps(double* __restrict pAcc, const double* cons
 }
 
 // Sums iTaps shifted rows from 0.0, four at a time.
-QMV_ALWAYS_INLINE void SumScaledRowsBody(double* pOut, const double* const* ppIn, const double* pTap, int iTaps, std::size_t iCount)
+QMV_ALWAYS_INLINE void SumScaledRowsBody(double* pOut, const double* const* ppIn, const double* pTap, int iTaps,
+                                         std::size_t iCount)
 {
     switch (std::min(iTaps, 4)) {
-    case 4: AddScaledTaps<4, true>(pOut, ppIn, pTap, iCount); break;
-    case 3: AddScaledTaps<3, true>(pOut, ppIn, pTap, iCount); break;
-    case 2: AddScaledTaps<2, true>(pOut, ppIn, pTap, iCount); break;
-    case 1: AddScaledTaps<1, true>(pOut, ppIn, pTap, iCount); break;
-    default: std::fill(pOut, pOut + iCount, 0.0); return;
+        case 4:
+            AddScaledTaps<4, true>(pOut, ppIn, pTap, iCount);
+            break;
+        case 3:
+            AddScaledTaps<3, true>(pOut, ppIn, pTap, iCount);
+            break;
+        case 2:
+            AddScaledTaps<2, true>(pOut, ppIn, pTap, iCount);
+            break;
+        case 1:
+            AddScaledTaps<1, true>(pOut, ppIn, pTap, iCount);
+            break;
+        default:
+            std::fill(pOut, pOut + iCount, 0.0);
+            return;
     }
     int t = 4;  // taps added so far
     for (; t + 4 <= iTaps; t += 4) AddScaledTaps<4, false>(pOut, ppIn + t, pTap + t, iCount);
     switch (iTaps - t) {
-    case 3: AddScaledTaps<3, false>(pOut, ppIn + t, pTap + t, iCount); break;
-    case 2: AddScaledTaps<2, false>(pOut, ppIn + t, pTap + t, iCount); break;
-    case 1: AddScaledTaps<1, false>(pOut, ppIn + t, pTap + t, iCount); break;
-    default: break;
+        case 3:
+            AddScaledTaps<3, false>(pOut, ppIn + t, pTap + t, iCount);
+            break;
+        case 2:
+            AddScaledTaps<2, false>(pOut, ppIn + t, pTap + t, iCount);
+            break;
+        case 1:
+            AddScaledTaps<1, false>(pOut, ppIn + t, pTap + t, iCount);
+            break;
+        default:
+            break;
     }
 }
 
@@ -60,7 +79,8 @@ void SumScaledRowsPortable(double* pOut, const double* const* ppIn, const double
 #if QMV_HAVE_AVX2_CLONES
 // The same operations in the same order on wider registers (no fused
 // multiply-add), so both give the same bits.
-QMV_TARGET_AVX2 void SumScaledRowsAvx2(double* pOut, const double* const* ppIn, const double* pTap, int iTaps, std::size_t iCount)
+QMV_TARGET_AVX2 void SumScaledRowsAvx2(double* pOut, const double* const* ppIn, const double* pTap, int iTaps,
+                                       std::size_t iCount)
 {
     SumScaledRowsBody(pOut, ppIn, pTap, iTaps, iCount);
 }

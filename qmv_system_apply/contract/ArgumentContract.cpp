@@ -4,8 +4,8 @@
 // before any array is read beyond its end.
 #include "contract/ArgumentContract.h"
 
-#include "frameloop/LargeBuffers.h"
 #include "conversions/MatConversion.h"
+#include "frameloop/LargeBuffers.h"
 
 #include <climits>
 #include <cmath>
@@ -16,11 +16,14 @@ namespace NSysApply {
 
 namespace {
 
-const char* const FIELD_NAMES[] = {"idx0",   "numFrames", "scaleFactor",   "vecKers", "imgWs",
-                                   "vecImgW", "vecMapB",  "dataTermScale", "eta"};
+const char* const FIELD_NAMES[] = {"idx0",    "numFrames", "scaleFactor",   "vecKers", "imgWs",
+                                   "vecImgW", "vecMapB",   "dataTermScale", "eta"};
 enum EField { F_IDX0, F_NUMFRAMES, F_SCALE, F_KERS, F_WS, F_IMGW, F_MAPB, F_DTS, F_ETA, F_COUNT };
 
-bool FitsInt32(double dValue) { return dValue >= static_cast<double>(INT_MIN) && dValue <= static_cast<double>(INT_MAX); }
+bool FitsInt32(double dValue)
+{
+    return dValue >= static_cast<double>(INT_MIN) && dValue <= static_cast<double>(INT_MAX);
+}
 
 // Reads an integer field; iMin is the smallest value the operator can use.
 int ReadInteger(const mxArray* pmxField, const char* sName, long long iMin)
@@ -29,7 +32,8 @@ int ReadInteger(const mxArray* pmxField, const char* sName, long long iMin)
     if (!IsRealInteger(pmxField)) mexErrMsgTxt((sField + " should be a real integer.").c_str());
     const double dValue = mxGetScalar(pmxField);
     if (!FitsInt32(dValue)) mexErrMsgTxt((sField + " should be a 32-bit integer.").c_str());
-    if (dValue < static_cast<double>(iMin)) mexErrMsgTxt((sField + " should be at least " + std::to_string(iMin) + ".").c_str());
+    if (dValue < static_cast<double>(iMin))
+        mexErrMsgTxt((sField + " should be at least " + std::to_string(iMin) + ".").c_str());
     return static_cast<int>(dValue);
 }
 
@@ -110,7 +114,8 @@ void ReadOperatorArguments(int nlhs, int nrhs, const mxArray* prhs[], COperatorA
     if (nlhs != OUT_COUNT || nrhs != IN_COUNT) mexErrMsgTxt("Usage: imgAI = qmv_system_apply(imgI, func_param);");
     const mxArray* pmxImg = prhs[IN_IMG];
     const mxArray* pmxParam = prhs[IN_PARAM];
-    if (pmxImg == nullptr || !mxIsDouble(pmxImg) || mxIsComplex(pmxImg)) mexErrMsgTxt("Error: imgI should be real and double.");
+    if (pmxImg == nullptr || !mxIsDouble(pmxImg) || mxIsComplex(pmxImg))
+        mexErrMsgTxt("Error: imgI should be real and double.");
     if (pmxParam == nullptr || !mxIsStruct(pmxParam)) mexErrMsgTxt("Error: func_param should be a struct.");
 
     // A struct array without elements has no element 0 to read fields from.

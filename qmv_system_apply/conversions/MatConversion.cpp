@@ -83,7 +83,10 @@ void CreateDestination(cv::Mat& imgDst, int iRows, int iCols, int iChannels)
 // Both copies are split over rows (mx2cv) or columns (cv2mx) on the OpenMP
 // team: each thread writes its own part, so the result is the same for any
 // thread count, and the calling thread makes every host call before and after.
-bool CopyInParallel(const CGeometry& geo) { return static_cast<long long>(geo.iRows) * geo.iCols * geo.iPlanes >= (1 << 16); }
+bool CopyInParallel(const CGeometry& geo)
+{
+    return static_cast<long long>(geo.iRows) * geo.iCols * geo.iPlanes >= (1 << 16);
+}
 
 // Rows are handled in blocks: a block reads short contiguous runs down each
 // column of the array instead of one value per column and page.
@@ -98,9 +101,11 @@ void CopyPagesToChannels(const double* pSrc, cv::Mat& imgDst, const CGeometry& g
     for (int b = 0; b < iBlocks; ++b) {
         const int y0 = b * COPY_BLOCK_ROWS, y1 = std::min(y0 + COPY_BLOCK_ROWS, geo.iRows);
         for (int c = 0; c < geo.iPlanes; ++c) {
-            const std::size_t iChannel = static_cast<std::size_t>(iFirstChannel) + static_cast<std::size_t>(c) * iStride;
+            const std::size_t iChannel =
+                static_cast<std::size_t>(iFirstChannel) + static_cast<std::size_t>(c) * iStride;
             for (int x = 0; x < geo.iCols; ++x) {
-                const double* pIn = pSrc + static_cast<std::size_t>(c) * iPlane + static_cast<std::size_t>(x) * geo.iRows;
+                const double* pIn =
+                    pSrc + static_cast<std::size_t>(c) * iPlane + static_cast<std::size_t>(x) * geo.iRows;
                 const std::size_t iAt = static_cast<std::size_t>(x) * iStep + iChannel;
                 for (int y = y0; y < y1; ++y) imgDst.ptr<double>(y)[iAt] = pIn[y];
             }

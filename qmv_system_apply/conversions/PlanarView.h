@@ -21,7 +21,8 @@ struct CPlanarView {
     const double* Plane(int iPlane) const { return pData + static_cast<std::size_t>(iPlane) * PlaneSize(); }
     double At(int iY, int iX, int iPlane) const
     {
-        return Plane(iPlane)[static_cast<std::size_t>(iY) + static_cast<std::size_t>(iX) * static_cast<std::size_t>(iRows)];
+        return Plane(
+            iPlane)[static_cast<std::size_t>(iY) + static_cast<std::size_t>(iX) * static_cast<std::size_t>(iRows)];
     }
 };
 

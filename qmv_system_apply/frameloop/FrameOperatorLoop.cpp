@@ -6,13 +6,13 @@
 // written down in frameloop/README.md.
 #include "frameloop/FrameOperatorLoop.h"
 
+#include "blur/SampledBlurOperators.h"
+#include "conversions/PlaneImages.h"
 #include "frameloop/FrameParallel.h"
 #include "frameloop/FramePlanes.h"
 #include "frameloop/FrameTermSum.h"
-#include "warp/FrameMapOffsets.h"
-#include "conversions/PlaneImages.h"
-#include "blur/SampledBlurOperators.h"
 #include "frameloop/TermAssembly.h"
+#include "warp/FrameMapOffsets.h"
 
 #include <algorithm>
 #include <memory>
@@ -87,8 +87,10 @@ void ComputeFramePlane(const COperatorArguments& args, const cv::Mat& imgKernel,
     const cv::Mat imgX = TransposedPlane(args.viewX, c);
     cv::Mat imgLowRes = LowResPlane(term, args.viewX.iPlanes, c);
     const uchar* pPlane = imgLowRes.data;
-    if (term.bWarped) WarpBlurDecimateAtSamples(imgLowRes, imgX, term.offsets, imgKernel, args.iScale);
-    else BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, args.iScale);
+    if (term.bWarped)
+        WarpBlurDecimateAtSamples(imgLowRes, imgX, term.offsets, imgKernel, args.iScale);
+    else
+        BlurDecimateAtSamples(imgLowRes, imgX, imgKernel, args.iScale);
     CV_Assert(imgLowRes.data == pPlane);  // written in place, not reallocated
     if (args.bWeighted) ApplyPlaneWeights(imgLowRes, args.vecWeights[k], c);
 }
@@ -149,7 +151,9 @@ void FrameOperatorLoop(const COperatorArguments& args, const CWeightedDifference
         planes.Abandon();
     };
     const auto fnPlane = [&](int k, CFrameTerm& term, int c) { ComputeFramePlane(args, vecKernels[k], k, c, term); };
-    const auto fnPlaneReadyOn = [&](int iThread) { return [&sum, iThread](int k, int c) { sum.PlaneReady(k, c, iThread); }; };
+    const auto fnPlaneReadyOn = [&](int iThread) {
+        return [&sum, iThread](int k, int c) { sum.PlaneReady(k, c, iThread); };
+    };
     const auto fnTask = [&](int iTask, int iThread) {
         try {
             if (iTask < iBands) {

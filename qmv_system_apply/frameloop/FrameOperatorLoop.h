@@ -4,8 +4,8 @@
 #define QMV_SYSAPPLY_FRAME_OPERATOR_LOOP_H
 
 #include "contract/OperatorArguments.h"
-#include "warp/IllegalVector.h"
 #include "regulariser/WeightedDifferenceTerm.h"
+#include "warp/IllegalVector.h"
 
 #include <opencv2/core.hpp>
 

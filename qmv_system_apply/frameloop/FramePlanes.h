@@ -20,7 +20,8 @@ namespace NSysApply {
 
 class CFramePlanes {
 public:
-    CFramePlanes(int iFrames, int iPlanes) : m_iFrames(iFrames), m_iPlanes(iPlanes), m_pFrames(new CFrameState[iFrames]) {}
+    CFramePlanes(int iFrames, int iPlanes) : m_iFrames(iFrames), m_iPlanes(iPlanes), m_pFrames(new CFrameState[iFrames])
+    {}
 
     // Frame k is set up (term taken, map resolved): its planes may be taken.
     // The term stays where it is, and must until every plane is done.

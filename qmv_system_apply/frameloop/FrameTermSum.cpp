@@ -13,11 +13,11 @@
 
 namespace NSysApply {
 
-CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, int iPlanes, double dFactor, int iFrames, CTermBudget terms, CTermShape shape,
-                             CPlaneRows fnRows, int iPrerequisites)
+CFrameTermSum::CFrameTermSum(cv::Mat& imgAcc, int iPlanes, double dFactor, int iFrames, CTermBudget terms,
+                             CTermShape shape, CPlaneRows fnRows, int iPrerequisites)
     : m_imgAcc(imgAcc), m_iPlanes(iPlanes), m_dFactor(dFactor), m_shape(shape), m_fnRows(std::move(fnRows)),
-      m_vecStarted(iFrames), m_vecPlaneReady(static_cast<std::size_t>(iFrames) * iPlanes, 0),
-      m_vecNext(iPlanes, 0), m_vecAdding(iPlanes, 0), m_iMostTerms(terms.iMost), m_iPrerequisites(iPrerequisites)
+      m_vecStarted(iFrames), m_vecPlaneReady(static_cast<std::size_t>(iFrames) * iPlanes, 0), m_vecNext(iPlanes, 0),
+      m_vecAdding(iPlanes, 0), m_iMostTerms(terms.iMost), m_iPrerequisites(iPrerequisites)
 {
     CV_Assert(imgAcc.type() == CV_64FC1 && imgAcc.isContinuous() && iPlanes > 0 && imgAcc.rows % iPlanes == 0);
     CV_Assert(terms.iFirst >= 0 && terms.iMost >= std::max(terms.iFirst, 1) && shape.iRows > 0 && shape.iCols > 0);

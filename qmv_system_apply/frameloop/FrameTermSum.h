@@ -66,7 +66,8 @@ using CRowSink = std::function<void(int y, const double* pRow)>;
 // fnRows(term, k, c, iThread, sink) gives sink every row of plane c of frame
 // k's term, rows in increasing order, on thread iThread (which picks the
 // caller's per-thread scratch).
-using CPlaneRows = std::function<void(const CFrameTerm& term, int iFrame, int iPlane, int iThread, const CRowSink& sink)>;
+using CPlaneRows =
+    std::function<void(const CFrameTerm& term, int iFrame, int iPlane, int iThread, const CRowSink& sink)>;
 
 class CFrameTermSum {
 public:
@@ -141,9 +142,9 @@ private:
     std::condition_variable m_cvChange;
     int m_iTermsMade = 0;
     const int m_iMostTerms;
-    int m_iTermsTaken = 0;                // frames 0.. this - 1 have their terms
+    int m_iTermsTaken = 0;  // frames 0.. this - 1 have their terms
     bool m_bAbandoned = false;
-    int m_iPrerequisites;                 // parts of imgAcc still being formed
+    int m_iPrerequisites;  // parts of imgAcc still being formed
 };
 
 }  // namespace NSysApply

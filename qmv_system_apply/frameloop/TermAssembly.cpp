@@ -25,7 +25,8 @@ void AddFrameTerm(cv::Mat& imgAcc, double dFactor, const cv::Mat& imgFrame)
 {
     CV_Assert(imgFrame.size() == imgAcc.size() && imgFrame.type() == imgAcc.type());
     const std::size_t iValues = RowValues(imgAcc);
-    for (int y = 0; y < imgAcc.rows; ++y) AddScaledValues(imgAcc.ptr<double>(y), imgFrame.ptr<double>(y), iValues, dFactor);
+    for (int y = 0; y < imgAcc.rows; ++y)
+        AddScaledValues(imgAcc.ptr<double>(y), imgFrame.ptr<double>(y), iValues, dFactor);
 }
 
 void CombineTerms(cv::Mat& imgAcc, double dEta, double dDataTermScale, const std::vector<cv::Mat>& vecFrameResults)

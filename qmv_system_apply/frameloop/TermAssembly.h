@@ -12,7 +12,10 @@
 namespace NSysApply {
 
 // The factor of the frame terms, computed once.
-inline double FrameTermFactor(double dDataTermScale, int iFrames) { return dDataTermScale / static_cast<double>(iFrames); }
+inline double FrameTermFactor(double dDataTermScale, int iFrames)
+{
+    return dDataTermScale / static_cast<double>(iFrames);
+}
 
 // pAcc[m] = dFactor * pValues[m] + pAcc[m] for m = 0..iCount-1.
 inline void AddScaledValues(double* pAcc, const double* pValues, std::size_t iCount, double dFactor)

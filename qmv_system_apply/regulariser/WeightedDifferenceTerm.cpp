@@ -55,11 +55,12 @@ void ComputeInParallel(const CWeightedDifferenceRows& rows)
 
 }  // namespace
 
-CWeightedDifferenceRows::CWeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW, int iPlaneRows,
-                                                 const double* pScale)
+CWeightedDifferenceRows::CWeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW,
+                                                 int iPlaneRows, const double* pScale)
     : m_imgDst(imgDst), m_imgX(imgX), m_imgW(imgW), m_iPlaneRows(iPlaneRows), m_pScale(pScale)
 {
-    CV_Assert(imgX.depth() == CV_64F && imgX.dims == 2 && !imgX.empty() && iPlaneRows > 0 && imgX.rows % iPlaneRows == 0);
+    CV_Assert(imgX.depth() == CV_64F && imgX.dims == 2 && !imgX.empty() && iPlaneRows > 0 &&
+              imgX.rows % iPlaneRows == 0);
     CV_Assert(imgW.size() == imgX.size() && imgW.type() == imgX.type());
     CV_Assert(imgDst.size() == imgX.size() && imgDst.type() == imgX.type());
 }
@@ -109,7 +110,8 @@ CStackedRegulariser::CStackedRegulariser(double* pDst, const CPlanarView& viewX,
       m_imgW(StackedPlanes(const_cast<double*>(viewW.pData), viewX.iRows, viewX.iCols, viewX.iPlanes)), m_dEta(dEta),
       m_rows(m_imgDst, m_imgX, m_imgW, viewX.iCols, &m_dEta)
 {
-    CV_Assert(viewW.iRows == viewX.iRows && viewW.iCols == viewX.iCols && viewW.iPlanes == viewX.iPlanes && !viewW.bComplex);
+    CV_Assert(viewW.iRows == viewX.iRows && viewW.iCols == viewX.iCols && viewW.iPlanes == viewX.iPlanes &&
+              !viewW.bComplex);
 }
 
 void ScaledWeightedDifferenceTerm(double* pDst, const CPlanarView& viewX, const CPlanarView& viewW, double dEta)

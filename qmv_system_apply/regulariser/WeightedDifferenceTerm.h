@@ -25,7 +25,8 @@ void ScaledWeightedDifferenceTerm(double* pDst, const CPlanarView& viewX, const 
 class CWeightedDifferenceRows {
 public:
     // imgDst has the size and type of imgX; all three outlive the object.
-    CWeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW, int iPlaneRows, const double* pScale);
+    CWeightedDifferenceRows(cv::Mat& imgDst, const cv::Mat& imgX, const cv::Mat& imgW, int iPlaneRows,
+                            const double* pScale);
 
     int Rows() const { return m_imgX.rows; }
     // Doubles of scratch a range needs.

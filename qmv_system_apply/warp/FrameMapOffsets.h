@@ -69,15 +69,16 @@ public:
     {
         if (iEntries <= m_iCapacity) return;
         m_pOffsets.reset();
-        m_pOffsets = std::unique_ptr<COffset, CFreeLarge>(static_cast<COffset*>(AllocateLarge(iEntries * sizeof(COffset))),
-                                                          CFreeLarge{iEntries * sizeof(COffset)});
+        m_pOffsets = std::unique_ptr<COffset, CFreeLarge>(
+            static_cast<COffset*>(AllocateLarge(iEntries * sizeof(COffset))), CFreeLarge{iEntries * sizeof(COffset)});
         m_iCapacity = iEntries;
     }
 
 private:
     static void CheckFits(double dValues)
     {
-        if (dValues > static_cast<double>(INT32_MAX)) throw std::length_error("the image is too large for 32-bit pixel offsets.");
+        if (dValues > static_cast<double>(INT32_MAX))
+            throw std::length_error("the image is too large for 32-bit pixel offsets.");
     }
 
     int m_iRows = 0, m_iCols = 0;

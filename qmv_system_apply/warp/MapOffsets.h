@@ -32,13 +32,14 @@ inline std::int32_t EntryOffset32(double dMapX, double dMapY, int iCols, int iRo
 // pOffsets[i] = the offset X * iRows + Y of the pixel that map entry i names
 // (pX[i], pY[i]), -1 for an illegal entry, for a column-major iRows x iCols
 // map; returns the number of illegal entries.
-std::size_t ResolveColumns(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries, int iRows, int iCols);
+std::size_t ResolveColumns(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries, int iRows,
+                           int iCols);
 // Its plain x86-64 and (where built) AVX2 forms, which give the same offsets.
-std::size_t ResolveColumnsPortable(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries, int iRows,
-                                   int iCols);
+std::size_t ResolveColumnsPortable(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries,
+                                   int iRows, int iCols);
 #if QMV_HAVE_AVX2_CLONES
-std::size_t ResolveColumnsAvx2(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries, int iRows,
-                               int iCols);
+std::size_t ResolveColumnsAvx2(std::int32_t* pOffsets, const double* pX, const double* pY, std::size_t iEntries,
+                               int iRows, int iCols);
 #endif
 
 }  // namespace NSysApply

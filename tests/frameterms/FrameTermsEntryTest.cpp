@@ -53,11 +53,12 @@ struct CCall {
         }
         pmxParam = NMexStandIn::MakeStruct(
             "idx0", NMexStandIn::MakeScalar(1).release(), "numFrames", NMexStandIn::MakeScalar(double(nN)).release(),
-            "scaleFactor", NMexStandIn::MakeScalar(2).release(), "vecKers", NMexStandIn::MakeCellFrom(std::move(vKers)).release(),
-            "imgWs", MakeDouble({nH, nW, nP}, std::vector<double>(nH * nW * nP, 1.0)).release(),
-            "vecImgW", NMexStandIn::MakeCellFrom(std::move(vWeights)).release(),
-            "vecMapB", NMexStandIn::MakeCellFrom(std::move(vMaps)).release(),
-            "dataTermScale", NMexStandIn::MakeScalar(1).release(), "eta", NMexStandIn::MakeScalar(0.01).release());
+            "scaleFactor", NMexStandIn::MakeScalar(2).release(), "vecKers",
+            NMexStandIn::MakeCellFrom(std::move(vKers)).release(), "imgWs",
+            MakeDouble({nH, nW, nP}, std::vector<double>(nH * nW * nP, 1.0)).release(), "vecImgW",
+            NMexStandIn::MakeCellFrom(std::move(vWeights)).release(), "vecMapB",
+            NMexStandIn::MakeCellFrom(std::move(vMaps)).release(), "dataTermScale",
+            NMexStandIn::MakeScalar(1).release(), "eta", NMexStandIn::MakeScalar(0.01).release());
     }
 };
 
@@ -90,20 +91,22 @@ TEST(FrameTermsEntry, ImageAndParametersAreCheckedByTheOperatorContract)
     CArrayPtr pmxSingle = NMexStandIn::MakeNumeric({8, 6, 3}, mxSINGLE_CLASS);
     CArrayPtr pmxOdd = MakeDouble({10, 6, 3});
     CArrayPtr pmxScalar = NMexStandIn::MakeScalar(1);
-    EXPECT_EQ(ErrorOf(1, {pmxSingle.get(), call.pmxY.get(), call.pmxParam.get()}), "Error: imgI should be real and double.");
+    EXPECT_EQ(ErrorOf(1, {pmxSingle.get(), call.pmxY.get(), call.pmxParam.get()}),
+              "Error: imgI should be real and double.");
     EXPECT_EQ(ErrorOf(1, {call.pmxX.get(), call.pmxY.get(), pmxScalar.get()}), "Error: func_param should be a struct.");
     EXPECT_EQ(ErrorOf(1, {pmxOdd.get(), call.pmxY.get(), call.pmxParam.get()}),
               "Error: func_param.imgWs should have the size and channels of imgI.");
     // The contract comes before the frames: a bad stack with a bad imgI names imgI.
-    EXPECT_EQ(ErrorOf(1, {pmxSingle.get(), pmxScalar.get(), call.pmxParam.get()}), "Error: imgI should be real and double.");
+    EXPECT_EQ(ErrorOf(1, {pmxSingle.get(), pmxScalar.get(), call.pmxParam.get()}),
+              "Error: imgI should be real and double.");
 }
 
 TEST(FrameTermsEntry, FrameStackMustFitTheImageAndTheFrameCount)
 {
     CCall call;
     call.Build();
-    const std::vector<std::vector<size_t>> vBad = {
-        {4, 3, 3, 2}, {4, 3, 3, 4}, {4, 3, 1, 3}, {3, 3, 3, 3}, {4, 4, 3, 3}, {8, 6, 3, 3}, {4, 3, 3, 3, 2}};
+    const std::vector<std::vector<size_t>> vBad = {{4, 3, 3, 2}, {4, 3, 3, 4}, {4, 3, 1, 3},   {3, 3, 3, 3},
+                                                   {4, 4, 3, 3}, {8, 6, 3, 3}, {4, 3, 3, 3, 2}};
     for (const auto& vDims : vBad) {
         CArrayPtr pmxY = MakeDouble(vDims);
         EXPECT_EQ(ErrorOf(1, {call.pmxX.get(), pmxY.get(), call.pmxParam.get()}), kStack) << vDims.size();

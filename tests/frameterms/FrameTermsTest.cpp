@@ -45,7 +45,8 @@ void MakeFrameProblem(CFrameProblem& fp, const CFrameCase& c, cv::RNG& rng)
 cv::Mat FrameOf(const std::vector<double>& vecStack, const CFrameStackView& shape, int k)
 {
     const std::size_t iFrame = shape.PlaneSize() * shape.iPlanes;
-    return NSysApply::view2cv(CPlanarView{vecStack.data() + k * iFrame, shape.iRows, shape.iCols, shape.iPlanes, false});
+    return NSysApply::view2cv(
+        CPlanarView{vecStack.data() + k * iFrame, shape.iRows, shape.iCols, shape.iPlanes, false});
 }
 
 std::vector<double> Residuals(const CFrameProblem& fp, CFrameWarnings& warnings)
@@ -66,8 +67,10 @@ cv::Mat ReferenceResidual(const CFrameProblem& fp, int k)
 {
     const COperatorArguments& a = fp.pr.args;
     cv::Mat imgWarped;
-    if (k != a.iReferenceFrame) NSysApply::WarpNearest(imgWarped, fp.pr.imgX, fp.pr.vecMaps[k]);
-    else imgWarped = fp.pr.imgX;
+    if (k != a.iReferenceFrame)
+        NSysApply::WarpNearest(imgWarped, fp.pr.imgX, fp.pr.vecMaps[k]);
+    else
+        imgWarped = fp.pr.imgX;
     cv::Mat imgLow;
     NSysApply::BlurDecimate(imgLow, imgWarped, a.vecKernels[k], a.iScale);
     return imgLow - fp.vecY[k];
@@ -103,11 +106,11 @@ std::size_t CountWarnings(const CFrameWarnings& warnings)
 }
 
 const CFrameCase kCases[] = {
-    {24, 32, 3, 4, 2, 5, 0, 0.0},     // colour, the usual shape
-    {30, 21, 1, 3, 3, 4, 2, 0.0},     // grey, s = 3, even kernel, last frame the reference
-    {16, 16, 3, 5, 2, 3, -1, 0.0},    // no reference frame: every frame warped
-    {20, 24, 3, 3, 2, 5, 0, 0.03},    // illegal map entries
-    {8, 8, 2, 1, 1, 1, 0, 0.0},       // s = 1, 1 x 1 kernel, a single frame
+    {24, 32, 3, 4, 2, 5, 0, 0.0},   // colour, the usual shape
+    {30, 21, 1, 3, 3, 4, 2, 0.0},   // grey, s = 3, even kernel, last frame the reference
+    {16, 16, 3, 5, 2, 3, -1, 0.0},  // no reference frame: every frame warped
+    {20, 24, 3, 3, 2, 5, 0, 0.03},  // illegal map entries
+    {8, 8, 2, 1, 1, 1, 0, 0.0},     // s = 1, 1 x 1 kernel, a single frame
 };
 
 TEST(FrameResiduals, MatchTheStraightforwardOperators)

@@ -22,17 +22,17 @@ constexpr size_t kMaxElements = 1024;
 
 // What plausible values in a slot look like.
 enum class EValues {
-  Unit,     // image samples in [0, 1]
-  Coords,   // an H x W x 2 map of 1-based absolute coordinates (plane 1 = column)
-  Weights,  // positive weights
-  Kernel,   // a normalised box kernel
-  Scalar    // every element is SExpect::dScalar
+    Unit,     // image samples in [0, 1]
+    Coords,   // an H x W x 2 map of 1-based absolute coordinates (plane 1 = column)
+    Weights,  // positive weights
+    Kernel,   // a normalised box kernel
+    Scalar    // every element is SExpect::dScalar
 };
 
 struct SExpect {
-  std::vector<size_t> vDims;
-  EValues eValues = EValues::Unit;
-  double dScalar = 0.0;
+    std::vector<size_t> vDims;
+    EValues eValues = EValues::Unit;
+    double dScalar = 0.0;
 };
 
 SExpect ImageOf(std::vector<size_t> vDims);
@@ -52,8 +52,7 @@ CArrayPtr DecodeCellOf(CByteSource& src, const std::vector<SExpect>& vElements);
 
 // iCount arguments: those with an expected form in vForms decoded with it, the
 // rest arbitrary.
-std::vector<CArrayPtr> DecodeArguments(CByteSource& src, const std::vector<SExpect>& vForms,
-                                       int iCount);
+std::vector<CArrayPtr> DecodeArguments(CByteSource& src, const std::vector<SExpect>& vForms, int iCount);
 
 // Argument counts: usually iExpected, sometimes any count from 0 to iExpected + 2.
 int DecodeCount(CByteSource& src, int iExpected);

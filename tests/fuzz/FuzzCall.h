@@ -14,8 +14,8 @@
 namespace NQmvFuzz {
 
 struct SCall {
-  int nlhs = 1;
-  std::vector<NMexStandIn::CArrayPtr> vArgs;
+    int nlhs = 1;
+    std::vector<NMexStandIn::CArrayPtr> vArgs;
 };
 
 // Defined once per module (tests/fuzz/args/): the module's name and the

@@ -5,8 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize) {
-  NQmvFuzz::CByteSource src(pData, iSize);
-  NQmvFuzz::RunChecked(NQmvFuzz::BuildCall(src));
-  return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t iSize)
+{
+    NQmvFuzz::CByteSource src(pData, iSize);
+    NQmvFuzz::RunChecked(NQmvFuzz::BuildCall(src));
+    return 0;
 }

@@ -23,7 +23,8 @@ struct CSpecial {
 template <class TThrow>
 std::string TextOf(const CFailureTexts& texts, const TThrow& thrown)
 {
-    return FailureText<CSpecial>(texts, [&] { throw thrown; }, "Error: first: ");
+    return FailureText<CSpecial>(
+        texts, [&] { throw thrown; }, "Error: first: ");
 }
 
 TEST(FailureReport, EachKindOfFailureGetsItsModulesText)
@@ -54,7 +55,8 @@ TEST(FailureReport, TheLibrarysExceptionsKeepTheirTextOnlyWhereTheModuleSaysSo)
 TEST(FailureReport, ASecondOwnTypeIsCaughtAfterTheFirstAndBeforeTheRest)
 {
     const auto textOf = [](const auto& thrown) {
-        return FailureText<CSpecial, std::runtime_error>(PREFIXED, [&] { throw thrown; }, "Error: first: ", nullptr);
+        return FailureText<CSpecial, std::runtime_error>(
+            PREFIXED, [&] { throw thrown; }, "Error: first: ", nullptr);
     };
     EXPECT_EQ(textOf(CSpecial()), "Error: first: special");
     EXPECT_EQ(textOf(std::runtime_error("Error: reader says no")), "Error: reader says no");

@@ -22,8 +22,9 @@ using NMexGlue::NearestIndex;
 std::vector<double> Coordinates()
 {
     const double dInf = std::numeric_limits<double>::infinity();
-    std::vector<double> v = {-dInf, -3e9, -1.0, -0.5000001, -0.5, -0.4999999, 0.0, 0.4999999, 0.5, 1.5,
-                             6.4999999, 6.5, 7.0, 3e9, dInf, std::numeric_limits<double>::quiet_NaN()};
+    std::vector<double> v = {
+        -dInf, -3e9, -1.0,      -0.5000001, -0.5, -0.4999999, 0.0,  0.4999999,
+        0.5,   1.5,  6.4999999, 6.5,        7.0,  3e9,        dInf, std::numeric_limits<double>::quiet_NaN()};
     for (int i = -40; i <= 120; ++i) v.push_back(i / 16.0);
     return v;
 }

@@ -34,7 +34,8 @@ void UseAfterTeardown()
     try {
         CSingleton<CLateUsed>::Instance();
     } catch (const NException::LogicError& e) {
-        const bool bNotice = capture.Out() ==
+        const bool bNotice =
+            capture.Out() ==
             "\n\nException constructed - Error: CSingleton::Instance() failed, dead-reference detected!\n\n";
         std::fprintf(stderr, "%s|%s", bNotice ? "notice" : "no notice", e.what());
         std::_Exit(3);
@@ -92,8 +93,8 @@ TEST(ProcessorInfo, RecordAtLoadCreatesTheSingleton)
     EXPECT_TRUE(info.IsReady());
     EXPECT_GE(info.ProcessorCount(), 1);
 #if defined(__x86_64__)
-    EXPECT_NE(info.FeatureFlags() & ProcessorInfo::FLAG_SSE2, 0u); // every x86-64 has SSE2
+    EXPECT_NE(info.FeatureFlags() & ProcessorInfo::FLAG_SSE2, 0u);  // every x86-64 has SSE2
 #endif
 }
 
-} // namespace
+}  // namespace

@@ -59,7 +59,7 @@ TEST(CCompositeImageDeathTest, WrongChannelCountsEndTheProcess)
 
     CImage<unsigned char> plain;
     plain.Create(4, 4, 3);
-    CImage<unsigned char>& base = img; // assignment through the base dispatches to the check
+    CImage<unsigned char>& base = img;  // assignment through the base dispatches to the check
     EXPECT_EXIT(base = plain, ::testing::ExitedWithCode(1),
                 "Expression: rhs.IsEmpty\\(\\) \\|\\| rhs.Channels\\(\\)==ChannelNum\n");
 }
@@ -100,4 +100,4 @@ TEST(CCompositeImage, ConvertFromAnEmptySourceWarnsAndEmpties)
     EXPECT_TRUE(dst.IsEmpty());
 }
 
-} // namespace
+}  // namespace

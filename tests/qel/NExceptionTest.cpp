@@ -73,4 +73,4 @@ TEST(QELAssert, PassingCheckEvaluatesOnceAndWritesNothing)
     EXPECT_EQ(capture.Out() + capture.Err(), "");
 }
 
-} // namespace
+}  // namespace

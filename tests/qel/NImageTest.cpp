@@ -12,10 +12,7 @@ namespace {
 
 using NImage::CImage;
 
-bool IsAligned(const void* p, std::uintptr_t iAlign)
-{
-    return reinterpret_cast<std::uintptr_t>(p) % iAlign == 0;
-}
+bool IsAligned(const void* p, std::uintptr_t iAlign) { return reinterpret_cast<std::uintptr_t>(p) % iAlign == 0; }
 
 TEST(CImage, CreatePadsRowsToTheAlignment)
 {
@@ -96,7 +93,7 @@ TEST(CImage, AttachRefersToCallerMemory)
         img.Pixel(1, 1)[2] = 3.0;
         CImage<double> copy(img);
     }
-    EXPECT_EQ(vBuffer[11], 3.0); // memory untouched by the destructors
+    EXPECT_EQ(vBuffer[11], 3.0);  // memory untouched by the destructors
 }
 
 TEST(CImage, FillLeavesPaddingAndEmptyImagesAlone)
@@ -131,8 +128,7 @@ TEST(CImageDeathTest, BrokenPreconditionsEndTheProcess)
     img.Create(10, 10, 3);
     EXPECT_EXIT(img.Create(0, 0, 0, 16), ::testing::ExitedWithCode(1),
                 "Expression: iWidth>0 && iHeight>0 && iChannels>0 && iAlign>0\n");
-    EXPECT_EXIT(img.Create(10, 10, 4, 24), ::testing::ExitedWithCode(1),
-                "Expression: 0 == \\(iAlign & iAlign_1\\)\n");
+    EXPECT_EXIT(img.Create(10, 10, 4, 24), ::testing::ExitedWithCode(1), "Expression: 0 == \\(iAlign & iAlign_1\\)\n");
     EXPECT_EXIT(img.Row(10), ::testing::ExitedWithCode(1), "Expression: r>=0 && r<Height\\(\\)\n");
     const CImage<unsigned char>& cimg = img;
     EXPECT_EXIT(cimg.Row(-1), ::testing::ExitedWithCode(1), "Expression: r>=0 && r<Height\\(\\)\n");
@@ -162,8 +158,8 @@ TEST(CImage, ShareTakesACountedShareOfTheBlock)
     b.Share(a.Memory(), a.Row(1), 4, 1, 1, a.Stride());
     a.Release();
     EXPECT_EQ(b.Row(0)[3], 2.0);
-    b.Share(b.Memory(), b.Row(0), 2, 1, 1, b.Stride()); // its own holder
+    b.Share(b.Memory(), b.Row(0), 2, 1, 1, b.Stride());  // its own holder
     EXPECT_EQ(b.Row(0)[1], 2.0);
 }
 
-} // namespace
+}  // namespace

@@ -33,22 +33,16 @@ std::string ThrownBadAlloc(F fn)
     return "";
 }
 
-bool IsAligned(const void* p, std::uintptr_t iAlign)
-{
-    return reinterpret_cast<std::uintptr_t>(p) % iAlign == 0;
-}
+bool IsAligned(const void* p, std::uintptr_t iAlign) { return reinterpret_cast<std::uintptr_t>(p) % iAlign == 0; }
 
 TEST(MemSize, AddAndMulAtTheSignedLimit)
 {
     EXPECT_EQ(MemSizeAdd(2147483647, 0), 2147483647);
-    EXPECT_EQ(ThrownBadAlloc([] { MemSizeAdd(2147483647, 1); }),
-              "Error: MemSizeAdd() failed, arithmetic overflow!");
+    EXPECT_EQ(ThrownBadAlloc([] { MemSizeAdd(2147483647, 1); }), "Error: MemSizeAdd() failed, arithmetic overflow!");
     EXPECT_EQ(MemSizeMul(46340, 46340), 2147395600);
     EXPECT_EQ(MemSizeMul(0, 5), 0);
-    EXPECT_EQ(ThrownBadAlloc([] { MemSizeMul(46341, 46341); }),
-              "Error: MemSizeMul() failed, arithmetic overflow!");
-    EXPECT_EQ(ThrownBadAlloc([] { MemSizeMul(65537, 65537); }),
-              "Error: MemSizeMul() failed, arithmetic overflow!");
+    EXPECT_EQ(ThrownBadAlloc([] { MemSizeMul(46341, 46341); }), "Error: MemSizeMul() failed, arithmetic overflow!");
+    EXPECT_EQ(ThrownBadAlloc([] { MemSizeMul(65537, 65537); }), "Error: MemSizeMul() failed, arithmetic overflow!");
 }
 
 TEST(MemSize, UnsignedAddAndCast)
@@ -58,8 +52,7 @@ TEST(MemSize, UnsignedAddAndCast)
               "Error: MemSizeAdd() failed, arithmetic overflow!");
     EXPECT_EQ(MemSizeCast(0), 0u);
     EXPECT_EQ(MemSizeCast(2147483647), 2147483647u);
-    EXPECT_EQ(ThrownBadAlloc([] { MemSizeCast(-1); }),
-              "Error: MemSizeCast() failed, arithmetic overflow!");
+    EXPECT_EQ(ThrownBadAlloc([] { MemSizeCast(-1); }), "Error: MemSizeCast() failed, arithmetic overflow!");
 }
 
 TEST(MemSizeDeathTest, NegativeOperandEndsTheProcess)
@@ -89,8 +82,7 @@ TEST(CRefCntMem, AllocateRaisesSmallAlignmentsToEight)
 TEST(CRefCntMemDeathTest, AlignmentMustBeAPowerOfTwo)
 {
     CRefCntMem mem;
-    EXPECT_EXIT(mem.Allocate(100, 12), ::testing::ExitedWithCode(1),
-                "Expression: 0 == \\(align & align_1\\)\n");
+    EXPECT_EXIT(mem.Allocate(100, 12), ::testing::ExitedWithCode(1), "Expression: 0 == \\(align & align_1\\)\n");
 }
 
 TEST(CRefCntMem, FailedAllocateLeavesTheHolderEmpty)
@@ -140,10 +132,10 @@ TEST(CRefCntMem, AttachedMemoryIsNeverFreed)
         b = a;
         EXPECT_EQ(b.Data(), aBuffer);
     }
-    aBuffer[0] = 1; // still ours: a free of it would have been reported
+    aBuffer[0] = 1;  // still ours: a free of it would have been reported
     CRefCntMem c;
     c.Attach(nullptr);
     EXPECT_EQ(c.Data(), nullptr);
 }
 
-} // namespace
+}  // namespace

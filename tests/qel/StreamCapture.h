@@ -8,10 +8,7 @@
 
 class CStreamCapture {
 public:
-    CStreamCapture()
-        : m_pOldOut(std::cout.rdbuf(m_out.rdbuf())), m_pOldErr(std::cerr.rdbuf(m_err.rdbuf()))
-    {
-    }
+    CStreamCapture() : m_pOldOut(std::cout.rdbuf(m_out.rdbuf())), m_pOldErr(std::cerr.rdbuf(m_err.rdbuf())) {}
     ~CStreamCapture()
     {
         std::cout.rdbuf(m_pOldOut);

@@ -19,7 +19,8 @@ void WarpNearestWith(cv::Mat& imgDst, const cv::Mat& imgSrc, const TMapReader& m
     imgDst.create(imgSrc.rows, imgSrc.cols, imgSrc.type());
     CMapStrips<TMapReader> strips(map, static_cast<std::ptrdiff_t>(imgSrc.step1()), imgSrc.channels());
     for (int y = 0; y < imgSrc.rows; ++y) {
-        GatherRowAnyPlanes(imgDst.ptr<double>(y), imgSrc.ptr<double>(0), strips.RowOffsets(y), imgSrc.cols, imgSrc.channels());
+        GatherRowAnyPlanes(imgDst.ptr<double>(y), imgSrc.ptr<double>(0), strips.RowOffsets(y), imgSrc.cols,
+                           imgSrc.channels());
     }
 }
 

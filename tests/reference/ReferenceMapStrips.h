@@ -68,7 +68,8 @@ private:
 
 // The value offset Y * iRowStep + X * iPlanes of the pixel (X, Y) a map entry
 // names, or -1 for an illegal entry.
-inline std::ptrdiff_t EntryOffset(double dMapX, double dMapY, int iCols, int iRows, std::ptrdiff_t iRowStep, int iPlanes)
+inline std::ptrdiff_t EntryOffset(double dMapX, double dMapY, int iCols, int iRows, std::ptrdiff_t iRowStep,
+                                  int iPlanes)
 {
     int iX, iY;
     if (!MapToPixel(dMapX, dMapY, iCols, iRows, iX, iY)) return -1;
@@ -85,8 +86,7 @@ public:
         : m_map(map), m_iRowStep(iRowStep), m_iPlanes(iPlanes),
           m_iStripRows(static_cast<int>(std::clamp<long long>((1LL << 20) / (8LL * std::max(map.Cols(), 1)), 16, 128))),
           m_vecOffsets(static_cast<std::size_t>(m_iStripRows) * map.Cols())
-    {
-    }
+    {}
 
     // The offsets of row y's entries, -1 for an illegal entry. Rows are
     // normally asked for in increasing order; any order is correct.
@@ -103,7 +103,8 @@ private:
         const int iLast = std::min(iFirst + m_iStripRows, m_map.Rows());
         const int iRows = m_map.Rows(), iCols = m_map.Cols();
         m_map.ForEachInRows(iFirst, iLast, [&](int y, int x, double dMapX, double dMapY) {
-            m_vecOffsets[static_cast<std::size_t>(y - iFirst) * iCols + x] = EntryOffset(dMapX, dMapY, iCols, iRows, m_iRowStep, m_iPlanes);
+            m_vecOffsets[static_cast<std::size_t>(y - iFirst) * iCols + x] =
+                EntryOffset(dMapX, dMapY, iCols, iRows, m_iRowStep, m_iPlanes);
         });
     }
 
@@ -151,17 +152,23 @@ void ScatterRow(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets,
 
 inline void GatherRowAnyPlanes(double* pOut, const double* pSrc, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes)
 {
-    if (iPlanes == 1) GatherRow<1>(pOut, pSrc, pOffsets, iCols, 1);
-    else if (iPlanes == 3) GatherRow<3>(pOut, pSrc, pOffsets, iCols, 3);
-    else GatherRow<0>(pOut, pSrc, pOffsets, iCols, iPlanes);
+    if (iPlanes == 1)
+        GatherRow<1>(pOut, pSrc, pOffsets, iCols, 1);
+    else if (iPlanes == 3)
+        GatherRow<3>(pOut, pSrc, pOffsets, iCols, 3);
+    else
+        GatherRow<0>(pOut, pSrc, pOffsets, iCols, iPlanes);
 }
 
 inline void ScatterRowAnyPlanes(double* pDst, const double* pIn, const std::ptrdiff_t* pOffsets, int iCols, int iPlanes,
                                 int iY, CIllegalVectorList& lstIllegal)
 {
-    if (iPlanes == 1) ScatterRow<1>(pDst, pIn, pOffsets, iCols, 1, iY, lstIllegal);
-    else if (iPlanes == 3) ScatterRow<3>(pDst, pIn, pOffsets, iCols, 3, iY, lstIllegal);
-    else ScatterRow<0>(pDst, pIn, pOffsets, iCols, iPlanes, iY, lstIllegal);
+    if (iPlanes == 1)
+        ScatterRow<1>(pDst, pIn, pOffsets, iCols, 1, iY, lstIllegal);
+    else if (iPlanes == 3)
+        ScatterRow<3>(pDst, pIn, pOffsets, iCols, 3, iY, lstIllegal);
+    else
+        ScatterRow<0>(pDst, pIn, pOffsets, iCols, iPlanes, iY, lstIllegal);
 }
 
 }  // namespace NSysApply

@@ -92,7 +92,7 @@ void CopyImageToColumnMajor(const NImage::CImage<CT>& img, double* pDst)
     }
 }
 
-} // namespace NMxImageCopy
+}  // namespace NMxImageCopy
 
 // Copies the real part of pmxSrc into img, which must already have been
 // created with the array's width, height and channel count.
@@ -115,4 +115,4 @@ void img2mx(const NImage::CImage<CT>& img, mxArray* pmxDst)
     NMxImageCopy::CopyImageToColumnMajor(img, mxGetPr(pmxDst));
 }
 
-#endif // QMV_REFERENCE_MX_IMAGE_COPY_H
+#endif  // QMV_REFERENCE_MX_IMAGE_COPY_H

@@ -30,8 +30,7 @@ public:
     CRowTargets(NImage::CImage<double>& imgWarped, const CMapImage& imgMap, qelMInt y,
                 std::vector<CIllegalVector>& vIllegal)
         : m_imgWarped(imgWarped), m_pMap(imgMap.PixelRow(y)), m_y(y), m_vIllegal(vIllegal)
-    {
-    }
+    {}
 
     double* operator()(qelMInt x)
     {
@@ -52,16 +51,16 @@ private:
     std::vector<CIllegalVector>& m_vIllegal;
 };
 
-} // namespace
+}  // namespace
 
-void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<double>& img,
-                    const CMapImage& imgMap, std::vector<CIllegalVector>& vIllegal)
+void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<double>& img, const CMapImage& imgMap,
+                    std::vector<CIllegalVector>& vIllegal)
 {
     const qelMInt width = img.Width();
     const qelMInt height = img.Height();
     const qelMInt channels = img.Channels();
-    QELAssert(width==imgMap.Width() && height==imgMap.Height());
-    QELAssert(width==imgWarped.Width() && height==imgWarped.Height() && channels==imgWarped.Channels());
+    QELAssert(width == imgMap.Width() && height == imgMap.Height());
+    QELAssert(width == imgWarped.Width() && height == imgWarped.Height() && channels == imgWarped.Channels());
 
     imgWarped.Fill(0.0);
     // Ring of the targets of pixels x .. x + kAhead - 1: each target is found
@@ -114,11 +113,10 @@ CGeometry ImageGeometry(const mxArray* pmxImg)
 // (rows) into y, 1.0 subtracted in the same pass as the copy.
 void FillMapImage(const mxArray* pmxMap, CMapImage& imgMap)
 {
-    NMxImageCopy::CopyColumnMajorToImage(mxGetPr(pmxMap), imgMap,
-                                         [](double v) { return v - 1.0; });
+    NMxImageCopy::CopyColumnMajorToImage(mxGetPr(pmxMap), imgMap, [](double v) { return v - 1.0; });
 }
 
-} // namespace
+}  // namespace
 
 // Working images live only inside this function, so they are released
 // before the caller reports anything through the host.

@@ -21,8 +21,8 @@ typedef NImage::CCompositeImage<NSmallVector::CVector2D<double>> CMapImage;
 // border (NMexGlue::NearestIndex); sources are visited row by row, so the
 // sums into one target are formed in that order. Pixels with a non-finite
 // vector contribute nothing and are appended to vIllegal in visiting order.
-void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<double>& img,
-                    const CMapImage& imgMap, std::vector<CIllegalVector>& vIllegal);
+void ScatterNearest(NImage::CImage<double>& imgWarped, const NImage::CImage<double>& img, const CMapImage& imgMap,
+                    std::vector<CIllegalVector>& vIllegal);
 
 // Through library images: img and map copied into working images, scattered
 // by ScatterNearest and copied out.

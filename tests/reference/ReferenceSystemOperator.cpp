@@ -23,9 +23,9 @@ void CreateFrameBuffers(std::vector<cv::Mat>& vecBuffers, int iFrames, int iRows
     for (cv::Mat& img : vecBuffers) img.create(iRows, iCols, iType);
 }
 
-void ReferenceFrameOperatorLoop(const COperatorArguments& args, const cv::Mat& imgX, std::vector<cv::Mat>& vecFrameResults,
-                                std::vector<cv::Mat>& vecWarpBuffers, std::vector<cv::Mat>& vecLowResBuffers,
-                                CFrameWarnings& warnings)
+void ReferenceFrameOperatorLoop(const COperatorArguments& args, const cv::Mat& imgX,
+                                std::vector<cv::Mat>& vecFrameResults, std::vector<cv::Mat>& vecWarpBuffers,
+                                std::vector<cv::Mat>& vecLowResBuffers, CFrameWarnings& warnings)
 {
     const int iScale = args.iScale;
     warnings.assign(args.iFrames, CIllegalVectorList());

@@ -51,8 +51,7 @@ void UpsampleBlurTranspose(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat
     cv::filter2D(imgFilled, imgDst, -1, imgKernel, cv::Point(-1, -1), 0, cv::BORDER_REPLICATE);
 }
 
-void WarpNearestTranspose(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgMap,
-                          CIllegalVectorList& lstIllegal)
+void WarpNearestTranspose(cv::Mat& imgDst, const cv::Mat& imgSrc, const cv::Mat& imgMap, CIllegalVectorList& lstIllegal)
 {
     WarpNearestTransposeWith(imgDst, imgSrc, CMatMapReader(imgMap), lstIllegal);
 }

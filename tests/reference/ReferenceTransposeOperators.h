@@ -4,8 +4,8 @@
 #ifndef QMV_REFERENCE_TRANSPOSE_OPERATORS_H
 #define QMV_REFERENCE_TRANSPOSE_OPERATORS_H
 
-#include "warp/IllegalVector.h"
 #include "conversions/PlanarView.h"
+#include "warp/IllegalVector.h"
 
 #include <opencv2/core.hpp>
 

@@ -37,8 +37,7 @@ std::vector<double> RandomMap(qelMInt iW, qelMInt iH, unsigned iSeed, int iOddEv
     for (size_t i = 0; i < map.size(); ++i) {
         const double dSize = i < map.size() / 2 ? iW : iH;
         const int iOdd = pick(gen);
-        map[i] = iOdd < 12 ? aOdd[iOdd]
-                           : std::uniform_real_distribution<double>(-2.0, dSize + 3.0)(gen);
+        map[i] = iOdd < 12 ? aOdd[iOdd] : std::uniform_real_distribution<double>(-2.0, dSize + 3.0)(gen);
     }
     return map;
 }
@@ -73,8 +72,7 @@ TEST(ScatterTargets, FourByFourBlocksAgreeWithTheElementRule)
                          std::to_string(iOddEvery));
             const std::vector<double> map = RandomMap(size[0], size[1], iSeed++, iOddEvery);
             const CTargets block = Targets(NContributionLists::FindTargetsAvx2, map, size[0], size[1]);
-            const CTargets rule =
-                Targets(FindTargetsPortable<std::uint32_t>, map, size[0], size[1]);
+            const CTargets rule = Targets(FindTargetsPortable<std::uint32_t>, map, size[0], size[1]);
             EXPECT_EQ(block.vTargets, rule.vTargets);
             EXPECT_EQ(block.vCounts, rule.vCounts);
             EXPECT_EQ(block.iLegal, rule.iLegal);
@@ -86,9 +84,8 @@ TEST(ScatterTargets, RoundHalfUpClampAndMarkNonFiniteVectors)
 {
     // One row of five sources in a 3 x 5 plane: (column, row) 1-based.
     const qelMInt iW = 5, iH = 1;
-    const std::vector<double> map = {2.5, 2.499, -7.0, 1e300,
-                                     std::numeric_limits<double>::quiet_NaN(),
-                                     1.0, 1.0, 1.0, 1.0, 1.0};
+    const std::vector<double> map = {2.5, 2.499, -7.0, 1e300, std::numeric_limits<double>::quiet_NaN(),
+                                     1.0, 1.0,   1.0,  1.0,   1.0};
     for (bool bBlocks : {false, true}) {
         const CTargets r = bBlocks ? Targets(FindTargets<std::uint32_t>, map, iW, iH)
                                    : Targets(FindTargetsPortable<std::uint32_t>, map, iW, iH);
@@ -119,8 +116,7 @@ TEST(ScatterLists, SixtyFourBitEntriesGiveTheImagePathsSums)
         std::vector<CIllegalVector> vRefIllegal, vIllegal;
         ScatterArraysByImages(img.get(), map.get(), ref.get(), vRefIllegal);
 
-        const auto lists =
-            NContributionLists::BuildLists<std::uint64_t>(vMap.data(), iW, iH, vIllegal);
+        const auto lists = NContributionLists::BuildLists<std::uint64_t>(vMap.data(), iW, iH, vIllegal);
         std::vector<double> vOut(mxGetNumberOfElements(img.get()), -1.0);
         NContributionLists::SumLists(lists, mxGetPr(img.get()), vOut.data(), iW, iH, iK);
         EXPECT_EQ(std::memcmp(vOut.data(), mxGetPr(ref.get()), vOut.size() * sizeof(double)), 0);
@@ -132,4 +128,4 @@ TEST(ScatterLists, SixtyFourBitEntriesGiveTheImagePathsSums)
     }
 }
 
-} // namespace
+}  // namespace

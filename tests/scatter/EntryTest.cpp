@@ -98,9 +98,9 @@ TEST(ScatterEntry, HalvesRoundUp)
 TEST(ScatterEntry, NonFiniteVectorsWarnInVisitingOrderAndAreLeftOut)
 {
     std::vector<double> vMap = IdentityMap(2, 3);
-    vMap[0 + 2 * 2] = kNaN;          // (row 1, column 3), plane 1
-    vMap[6 + 1 + 0 * 2] = kInf;      // (row 2, column 1), plane 2
-    vMap[1 + 1 * 2] = -kInf;         // (row 2, column 2), plane 1
+    vMap[0 + 2 * 2] = kNaN;      // (row 1, column 3), plane 1
+    vMap[6 + 1 + 0 * 2] = kInf;  // (row 2, column 1), plane 2
+    vMap[1 + 1 * 2] = -kInf;     // (row 2, column 2), plane 1
     auto map = MakeDouble({2, 3, 2}, vMap);
     auto img = MakeDouble({2, 3}, Ramp(6));
     auto result = CallMex(1, {img.get(), map.get()});
@@ -186,4 +186,4 @@ TEST(ScatterEntry, ReleasesEverythingButTheOutput)
     EXPECT_EQ(NMexStandIn::LiveArrayCount(), iBefore);
 }
 
-} // namespace
+}  // namespace

@@ -32,7 +32,7 @@ using FCoordinate = std::function<double(size_t x, size_t y, size_t c)>;
 struct CShape {
     size_t iH;
     size_t iW;
-    size_t iK; // 0: a 2-D image
+    size_t iK;  // 0: a 2-D image
 };
 
 std::vector<size_t> ImageDims(const CShape& s)
@@ -105,18 +105,14 @@ FCoordinate Motion(unsigned iSeed)
 FCoordinate Crowded(unsigned iSeed)
 {
     auto pGen = std::make_shared<std::mt19937>(iSeed);
-    return [=](size_t, size_t, size_t) {
-        return static_cast<double>(std::uniform_int_distribution<int>(1, 3)(*pGen));
-    };
+    return [=](size_t, size_t, size_t) { return static_cast<double>(std::uniform_int_distribution<int>(1, 3)(*pGen)); };
 }
 
 // Motion in the upper half, targets spread over the image in the lower half.
 FCoordinate Mixed(const CShape& s, unsigned iSeed)
 {
     FCoordinate fnMotion = Motion(iSeed), fnSpread = Spread(s, iSeed + 1);
-    return [=](size_t x, size_t y, size_t c) {
-        return y < s.iH / 2 ? fnMotion(x, y, c) : fnSpread(x, y, c);
-    };
+    return [=](size_t x, size_t y, size_t c) { return y < s.iH / 2 ? fnMotion(x, y, c) : fnSpread(x, y, c); };
 }
 
 struct CPathResult {
@@ -124,8 +120,7 @@ struct CPathResult {
     std::vector<CIllegalVector> vIllegal;
 };
 
-CPathResult RunPath(void (*fnPath)(const mxArray*, const mxArray*, mxArray*,
-                                   std::vector<CIllegalVector>&),
+CPathResult RunPath(void (*fnPath)(const mxArray*, const mxArray*, mxArray*, std::vector<CIllegalVector>&),
                     const mxArray* pImg, const mxArray* pMap)
 {
     CPathResult r;
@@ -135,11 +130,9 @@ CPathResult RunPath(void (*fnPath)(const mxArray*, const mxArray*, mxArray*,
 }
 
 // Both paths, then the entry itself, agree bit for bit.
-void ExpectSamePaths(const CShape& s, const FCoordinate& fnCoord, unsigned iSeed,
-                     const std::string& sCase)
+void ExpectSamePaths(const CShape& s, const FCoordinate& fnCoord, unsigned iSeed, const std::string& sCase)
 {
-    SCOPED_TRACE(sCase + " " + std::to_string(s.iH) + "x" + std::to_string(s.iW) + "x" +
-                 std::to_string(s.iK));
+    SCOPED_TRACE(sCase + " " + std::to_string(s.iH) + "x" + std::to_string(s.iW) + "x" + std::to_string(s.iK));
     std::mt19937 gen(iSeed);
     CArrayPtr img = RandomImage(s, gen);
     CArrayPtr map = MakeMap(s, fnCoord);
@@ -152,8 +145,8 @@ void ExpectSamePaths(const CShape& s, const FCoordinate& fnCoord, unsigned iSeed
     for (size_t i = 0; i < ref.vIllegal.size(); ++i) {
         EXPECT_EQ(ref.vIllegal[i].iX, fast.vIllegal[i].iX) << i;
         EXPECT_EQ(ref.vIllegal[i].iY, fast.vIllegal[i].iY) << i;
-        sWarnings += "__warning: illegal flow vector at (" + std::to_string(ref.vIllegal[i].iX) +
-                     ", " + std::to_string(ref.vIllegal[i].iY) + ")\n";
+        sWarnings += "__warning: illegal flow vector at (" + std::to_string(ref.vIllegal[i].iX) + ", " +
+                     std::to_string(ref.vIllegal[i].iY) + ")\n";
     }
     auto call = NMexStandIn::CallMex(1, {img.get(), map.get()});
     ASSERT_TRUE(call.bOk) << call.sError;
@@ -162,11 +155,10 @@ void ExpectSamePaths(const CShape& s, const FCoordinate& fnCoord, unsigned iSeed
 }
 
 const CShape kShapes[] = {
-    {512, 40, 3}, // height a multiple of 512: power-of-two strides between columns
-    {512, 40, 0}, {37, 53, 3}, {70, 29, 0}, {33, 1, 2}, {1, 77, 0}, {5, 9, 4}, {1, 1, 0},
-    {30, 1300, 0}, // wide: long rows of targets, and a width that is no multiple of four
-    {20, 5000, 2},
-    {23, 19, 6}, // planes summed four, then two, to a pass
+    {512, 40, 3},  // height a multiple of 512: power-of-two strides between columns
+    {512, 40, 0},  {37, 53, 3}, {70, 29, 0},   {33, 1, 2}, {1, 77, 0},
+    {5, 9, 4},     {1, 1, 0},   {30, 1300, 0},  // wide: long rows of targets, and a width that is no multiple of four
+    {20, 5000, 2}, {23, 19, 6},                 // planes summed four, then two, to a pass
 };
 
 TEST(ScatterFastPath, SpreadTargetsMatchTheImagePathBitForBit)
@@ -194,10 +186,11 @@ TEST(ScatterFastPath, MotionTargetsMatchTheImagePathBitForBit)
 TEST(ScatterFastPath, MapsWithoutLegalVectorsOrWithOnlyHugeOnesMatch)
 {
     const CShape s{64, 9, 3};
-    ExpectSamePaths(s, [](size_t, size_t, size_t) { return kNaN; }, 7, "all NaN");
-    ExpectSamePaths(s, [](size_t x, size_t, size_t c) { return c == 0 && x % 2 ? kInf : 1e300; },
-                    8, "huge and infinite");
+    ExpectSamePaths(
+        s, [](size_t, size_t, size_t) { return kNaN; }, 7, "all NaN");
+    ExpectSamePaths(
+        s, [](size_t x, size_t, size_t c) { return c == 0 && x % 2 ? kInf : 1e300; }, 8, "huge and infinite");
     ExpectSamePaths(s, WithOddEntries(Spread(s, 9), 9, 1), 9, "mostly odd");
 }
 
-} // namespace
+}  // namespace

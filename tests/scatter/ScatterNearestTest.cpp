@@ -1,7 +1,7 @@
 // The scatter on library images: rounding and clamping of target indices, and
 // the adjoint relation with a nearest-neighbour gather.
-#include "tests/reference/ReferenceScatterNearest.h"
 #include "mexglue/NearestPixel.h"
+#include "tests/reference/ReferenceScatterNearest.h"
 
 #include <gtest/gtest.h>
 
@@ -99,7 +99,7 @@ TEST(ScatterNearest, SkipsNonFiniteVectorsInVisitingOrder)
     c.map.PixelRow(0)[3].y = std::numeric_limits<double>::quiet_NaN();
     NImage::CImage<double> out;
     out.Create(4, 3, 1);
-    out.Fill(99.0); // overwritten, not accumulated into
+    out.Fill(99.0);  // overwritten, not accumulated into
     std::vector<CIllegalVector> vIllegal;
     ScatterNearest(out, c.img, c.map, vIllegal);
     ASSERT_EQ(vIllegal.size(), 2u);
@@ -118,4 +118,4 @@ TEST(ScatterNearest, SkipsNonFiniteVectorsInVisitingOrder)
     EXPECT_NEAR(dOut, dIn, 1e-12);
 }
 
-} // namespace
+}  // namespace

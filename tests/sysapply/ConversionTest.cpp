@@ -57,8 +57,8 @@ TEST(Mx2cv, RefusesWhatItCannotRepresent)
     for (mxClassID id : {mxSINGLE_CLASS, mxINT32_CLASS, mxLOGICAL_CLASS, mxCHAR_CLASS})
         EXPECT_EQ(Mx2cvError(MakeNumeric({2, 2}, id).get()), "Error: in mx2cv, type mismatch!\n");
     const char* sSize = "Error: in mx2cv, invalid size!\n";
-    EXPECT_EQ(Mx2cvError(MakeDouble({2, 2, 0}).get()), sSize);          // no channels
-    EXPECT_EQ(Mx2cvError(MakeDouble({2, 2, 3, 2}).get()), sSize);       // a 4th dimension would be dropped
+    EXPECT_EQ(Mx2cvError(MakeDouble({2, 2, 0}).get()), sSize);     // no channels
+    EXPECT_EQ(Mx2cvError(MakeDouble({2, 2, 3, 2}).get()), sSize);  // a 4th dimension would be dropped
     EXPECT_EQ(Mx2cvError(MakeDouble({1, 1, CV_CN_MAX + 1}).get()), sSize);
     EXPECT_EQ(Mx2cvError(MakeComplex({1, 1, CV_CN_MAX / 2 + 1}, {}, {}).get()), sSize);
     EXPECT_EQ(Mx2cvError(MakeDouble({2, 2, 1, 1}).get()), "");

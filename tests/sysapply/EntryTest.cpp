@@ -2,9 +2,9 @@
 // checking, the result against the computation it wraps, shapes and warnings.
 #include "SysApplyTestUtil.h"
 
+#include "qmv_system_apply/SystemOperator.h"
 #include "qmv_system_apply/conversions/MatConversion.h"
 #include "tests/reference/ReferenceSystemOperator.h"
-#include "qmv_system_apply/SystemOperator.h"
 
 #include "mex_standin.h"
 
@@ -95,45 +95,84 @@ const std::vector<CFault>& Faults()
 {
     static const std::vector<CFault> kFaults = {
         {"Usage: imgAI = qmv_system_apply(imgI, func_param);", [](CCall& c) { c.nlhs = 0; }},
-        {"Error: imgI should be real and double.", [](CCall& c) { c.imgI = MakeNumeric({H, W, P}, mxSINGLE_CLASS); }},
+        {"Error: imgI should be real and double.",
+         [](CCall& c) {
+             c.imgI = MakeNumeric({H, W, P}, mxSINGLE_CLASS);
+         }},
         {"Error: func_param should be a struct.", [](CCall& c) { c.bParamNotStruct = true; }},
         {"Error: func_param missing some fields.", [](CCall& c) { c.removed.insert("eta"); }},
         {"Error: func_param.idx0 should be a real integer.", [](CCall& c) { c.fields["idx0"] = MakeScalar(2.5); }},
         {"Error: func_param.idx0 should be a 32-bit integer.", [](CCall& c) { c.fields["idx0"] = MakeScalar(3e9); }},
-        {"Error: func_param.numFrames should be a real integer.", [](CCall& c) { c.fields["numFrames"] = MakeScalar(kNaN); }},
+        {"Error: func_param.numFrames should be a real integer.",
+         [](CCall& c) { c.fields["numFrames"] = MakeScalar(kNaN); }},
         {"Error: func_param.numFrames should be at least 1.", [](CCall& c) { c.fields["numFrames"] = MakeScalar(0); }},
         {"Error: func_param.scaleFactor should be a real integer.",
-         [](CCall& c) { c.fields["scaleFactor"] = MakeDouble({1, 2}, {2, 2}); }},
-        {"Error: func_param.scaleFactor should be at least 1.", [](CCall& c) { c.fields["scaleFactor"] = MakeScalar(-2); }},
+         [](CCall& c) {
+             c.fields["scaleFactor"] = MakeDouble({1, 2}, {2, 2});
+         }},
+        {"Error: func_param.scaleFactor should be at least 1.",
+         [](CCall& c) { c.fields["scaleFactor"] = MakeScalar(-2); }},
         {"Error: func_param.vecKers should be a cell array.", [](CCall& c) { c.fields["vecKers"] = MakeScalar(1); }},
-        {"Error: func_param.imgWs should be an image.", [](CCall& c) { c.fields["imgWs"] = MakeNumeric({H, W, P}, mxSINGLE_CLASS); }},
+        {"Error: func_param.imgWs should be an image.",
+         [](CCall& c) {
+             c.fields["imgWs"] = MakeNumeric({H, W, P}, mxSINGLE_CLASS);
+         }},
         {"Error: func_param.vecImgW should be a cell array.", [](CCall& c) { c.fields["vecImgW"] = MakeScalar(1); }},
-        {"Error: func_param.vecMapB should be a cell array.", [](CCall& c) { c.fields["vecMapB"] = MakeString("map"); }},
+        {"Error: func_param.vecMapB should be a cell array.",
+         [](CCall& c) { c.fields["vecMapB"] = MakeString("map"); }},
         {"Error: func_param.dataTermScale should be a real scalar.",
-         [](CCall& c) { c.fields["dataTermScale"] = MakeDouble({1, 2}, {1, 1}); }},
-        {"Error: func_param.eta should be a real scalar.", [](CCall& c) { c.fields["eta"] = MakeComplex({1, 1}, {1}, {1}); }},
+         [](CCall& c) {
+             c.fields["dataTermScale"] = MakeDouble({1, 2}, {1, 1});
+         }},
+        {"Error: func_param.eta should be a real scalar.",
+         [](CCall& c) {
+             c.fields["eta"] = MakeComplex({1, 1}, {1}, {1});
+         }},
         {"Error: func_param.vecKers should have at least numFrames elements.", [](CCall& c) { c.kers.pop_back(); }},
         {"Error: func_param.vecImgW should have at least numFrames elements.", [](CCall& c) { c.imgW.pop_back(); }},
         {"Error: func_param.vecMapB should have at least numFrames elements.", [](CCall& c) { c.mapB.pop_back(); }},
         {"Error: in mx2cv, sparse input is not supported!\n", [](CCall& c) { c.fields["imgWs"] = MakeSparse(H, W); }},
-        {"Error: in mx2cv, sparse input is not supported!\n", [](CCall& c) { c.imgI = MakeSparse(H, W); }},  // after imgWs
-        {"Error: in mx2cv, invalid size!\n", [](CCall& c) { c.imgI = MakeDouble({H, W, 0}); }},
-        {"Error: imgI should not be empty.", [](CCall& c) { c.imgI = MakeDouble({0, W, P}); }},
+        {"Error: in mx2cv, sparse input is not supported!\n",
+         [](CCall& c) { c.imgI = MakeSparse(H, W); }},  // after imgWs
+        {"Error: in mx2cv, invalid size!\n",
+         [](CCall& c) {
+             c.imgI = MakeDouble({H, W, 0});
+         }},
+        {"Error: imgI should not be empty.",
+         [](CCall& c) {
+             c.imgI = MakeDouble({0, W, P});
+         }},
         {"Error: imgI height and width should be multiples of func_param.scaleFactor.",
-         [](CCall& c) { c.imgI = MakeDouble({H, W + 1, P}); }},
+         [](CCall& c) {
+             c.imgI = MakeDouble({H, W + 1, P});
+         }},
         {"Error: func_param.imgWs should have the size and channels of imgI.",
-         [](CCall& c) { c.fields["imgWs"] = MakeDouble({H, W, 1}); }},
-        {"Error: func_param.vecKers{1} should be a non-empty real 2-D matrix.", [](CCall& c) { c.kers[0] = MakeDouble({0, 0}); }},
+         [](CCall& c) {
+             c.fields["imgWs"] = MakeDouble({H, W, 1});
+         }},
+        {"Error: func_param.vecKers{1} should be a non-empty real 2-D matrix.",
+         [](CCall& c) {
+             c.kers[0] = MakeDouble({0, 0});
+         }},
         {"Error: func_param.vecImgW{1} should be a real (H/s)x(W/s)xP image for an HxWxP imgI.",
-         [](CCall& c) { c.imgW[0] = MakeDouble({H / S, W / S, 1}); }},
+         [](CCall& c) {
+             c.imgW[0] = MakeDouble({H / S, W / S, 1});
+         }},
         {"Error: func_param.vecMapB{1} should be a real HxWx2 map for an HxWxP imgI.",
          [](CCall& c) { c.mapB[0] = ShiftedMap(0, 3); }},
         {"Error: in mx2cv, pmxSrc == 0!\n", [](CCall& c) { c.kers[1].reset(); }},
         {"Error: func_param.vecKers{3} should be a non-empty real 2-D matrix.",
-         [](CCall& c) { c.kers[2] = MakeComplex({3, 3}, Filled(9, 1), Filled(9, 1)); }},
-        {"Error: in mx2cv, type mismatch!\n", [](CCall& c) { c.imgW[2] = MakeNumeric({H / S, W / S, P}, mxINT32_CLASS); }},
+         [](CCall& c) {
+             c.kers[2] = MakeComplex({3, 3}, Filled(9, 1), Filled(9, 1));
+         }},
+        {"Error: in mx2cv, type mismatch!\n",
+         [](CCall& c) {
+             c.imgW[2] = MakeNumeric({H / S, W / S, P}, mxINT32_CLASS);
+         }},
         {"Error: func_param.vecMapB{3} should be a real HxWx2 map for an HxWxP imgI.",
-         [](CCall& c) { c.mapB[2] = MakeComplex({H, W, 2}, Filled(H * W * 2, 1), Filled(H * W * 2, 0)); }},
+         [](CCall& c) {
+             c.mapB[2] = MakeComplex({H, W, 2}, Filled(H * W * 2, 1), Filled(H * W * 2, 0));
+         }},
     };
     return kFaults;
 }

@@ -25,13 +25,13 @@ double WarpFirstPixel(double dMapX, double dMapY)
 
 TEST(WarpNearest, RoundsHalvesUpAndClampsToTheBorder)
 {
-    EXPECT_EQ(WarpFirstPixel(1.5, 1.0), 20);   // 0.5 rounds up to column 1
+    EXPECT_EQ(WarpFirstPixel(1.5, 1.0), 20);  // 0.5 rounds up to column 1
     EXPECT_EQ(WarpFirstPixel(1.49, 1.0), 10);
-    EXPECT_EQ(WarpFirstPixel(0.2, 1.0), 10);   // rounds to -1, clamped
-    EXPECT_EQ(WarpFirstPixel(4.6, 7.0), 40);   // beyond the last column and row
+    EXPECT_EQ(WarpFirstPixel(0.2, 1.0), 10);     // rounds to -1, clamped
+    EXPECT_EQ(WarpFirstPixel(4.6, 7.0), 40);     // beyond the last column and row
     EXPECT_EQ(WarpFirstPixel(-1e300, 1.0), 10);  // beyond the int range: no UB
     EXPECT_EQ(WarpFirstPixel(1e300, -1e300), 40);
-    EXPECT_EQ(WarpFirstPixel(kNaN, 1.0), 0);   // illegal entries leave a zero
+    EXPECT_EQ(WarpFirstPixel(kNaN, 1.0), 0);  // illegal entries leave a zero
     EXPECT_EQ(WarpFirstPixel(2.0, std::numeric_limits<double>::infinity()), 0);
     int iX = -1, iY = -1;
     EXPECT_TRUE(MapToPixel(3e9, -3e9, 5, 7, iX, iY));

@@ -3,10 +3,10 @@
 // among threads.
 #include "SysApplyTestUtil.h"
 
+#include "mexglue/NearestPixel.h"
 #include "qmv_system_apply/frameloop/FrameParallel.h"
 #include "qmv_system_apply/frameloop/FrameTermSum.h"
 #include "qmv_system_apply/frameloop/TermAssembly.h"
-#include "mexglue/NearestPixel.h"
 
 #include <gtest/gtest.h>
 

@@ -31,7 +31,8 @@ double RelativeResidual(const cv::Mat& imgKernel, const CKernelFactors& factors)
 TEST(KernelFactors, ProductsOfAColumnAndARowAreFactored)
 {
     cv::RNG rng(3);
-    for (const cv::Size size : {cv::Size(1, 1), cv::Size(5, 5), cv::Size(9, 9), cv::Size(7, 3), cv::Size(1, 6), cv::Size(4, 1)}) {
+    for (const cv::Size size :
+         {cv::Size(1, 1), cv::Size(5, 5), cv::Size(9, 9), cv::Size(7, 3), cv::Size(1, 6), cv::Size(4, 1)}) {
         cv::Mat imgColumn = RandomMat(size.height, 1, 1, rng), imgRow = RandomMat(1, size.width, 1, rng);
         if (size.height > 2) imgColumn.at<double>(1) = 0.0;  // a zero kernel row
         const cv::Mat imgKernel = imgColumn * imgRow;
@@ -44,7 +45,8 @@ TEST(KernelFactors, ProductsOfAColumnAndARowAreFactored)
     // A Gaussian formed entry by entry, normalised to sum 1.
     cv::Mat imgGauss(9, 9, CV_64FC1);
     for (int i = 0; i < 9; ++i)
-        for (int j = 0; j < 9; ++j) imgGauss.at<double>(i, j) = std::exp(-((i - 4) * (i - 4) + (j - 4) * (j - 4)) / (2 * 1.3 * 1.3));
+        for (int j = 0; j < 9; ++j)
+            imgGauss.at<double>(i, j) = std::exp(-((i - 4) * (i - 4) + (j - 4) * (j - 4)) / (2 * 1.3 * 1.3));
     imgGauss /= cv::sum(imgGauss)[0];
     CKernelFactors factors;
     EXPECT_TRUE(SeparateKernel(imgGauss, factors));

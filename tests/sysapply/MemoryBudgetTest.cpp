@@ -21,7 +21,8 @@ using namespace NMexStandIn;
 // Peak heap of one call, in high-resolution images.
 double PeakImages(int iSize, int iPlanes, int iFrames, int iScale, int iKernel, int iThreads)
 {
-    CArrayPtr imgI = MakeDoubleFrom(iSize, iSize, iPlanes, [](int y, int x, int c) { return std::sin(0.1 * y + 0.2 * x + c); });
+    CArrayPtr imgI =
+        MakeDoubleFrom(iSize, iSize, iPlanes, [](int y, int x, int c) { return std::sin(0.1 * y + 0.2 * x + c); });
     std::vector<CArrayPtr> kers, weights, maps;
     for (int k = 0; k < iFrames; ++k) {
         kers.push_back(MakeDoubleFrom(iKernel, iKernel, 1, [](int, int, int) { return 0.1; }));
@@ -43,7 +44,7 @@ double PeakImages(int iSize, int iPlanes, int iFrames, int iScale, int iKernel, 
     const int iBefore = omp_get_max_threads();
     omp_set_num_threads(iThreads);
     CallMex(1, {imgI.get(), param.get()});  // threads and their pools start here, not in the measured call
-    NSysApply::ReleaseKeptBuffers();         // the measured call starts without the buffers of this one
+    NSysApply::ReleaseKeptBuffers();        // the measured call starts without the buffers of this one
     bool bOk = false;
     const long long iPeak = NAllocationMeter::PeakBytesOf([&] { bOk = CallMex(1, {imgI.get(), param.get()}).bOk; });
     omp_set_num_threads(iBefore);
@@ -56,14 +57,15 @@ TEST(SysApplyMemory, PeakStaysWithinTheBudget)
     struct CCase {
         int iSize, iPlanes, iFrames, iScale, iKernel;
     };
-    for (const CCase& c : {CCase{192, 3, 8, 2, 5}, CCase{192, 1, 8, 3, 9}, CCase{96, 3, 2, 1, 3}, CCase{448, 3, 8, 2, 5}}) {
+    for (const CCase& c :
+         {CCase{192, 3, 8, 2, 5}, CCase{192, 1, 8, 3, 9}, CCase{96, 3, 2, 1, 3}, CCase{448, 3, 8, 2, 5}}) {
         for (int iThreads : {1, 2, 4}) {
             const int iTeam = std::min(iThreads, c.iFrames);
             const double dPeak = PeakImages(c.iSize, c.iPlanes, c.iFrames, c.iScale, c.iKernel, iThreads);
             EXPECT_LE(dPeak, c.iFrames + 2 * iTeam + 4)
                 << c.iSize << "x" << c.iSize << "x" << c.iPlanes << " N=" << c.iFrames << " threads=" << iThreads;
-            std::printf("%dx%dx%d N=%d s=%d k=%d threads=%d: peak %.2f images (budget %d)\n", c.iSize, c.iSize, c.iPlanes,
-                        c.iFrames, c.iScale, c.iKernel, iThreads, dPeak, c.iFrames + 2 * iTeam + 4);
+            std::printf("%dx%dx%d N=%d s=%d k=%d threads=%d: peak %.2f images (budget %d)\n", c.iSize, c.iSize,
+                        c.iPlanes, c.iFrames, c.iScale, c.iKernel, iThreads, dPeak, c.iFrames + 2 * iTeam + 4);
         }
     }
 }

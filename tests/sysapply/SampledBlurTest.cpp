@@ -2,11 +2,11 @@
 // replaces: kernels of odd and even size, larger than the image, every border.
 #include "SysApplyTestUtil.h"
 
+#include "mexglue/NearestPixel.h"
+#include "qmv_system_apply/blur/SampledBlurOperators.h"
+#include "qmv_system_apply/blur/ScaledRowSums.h"
 #include "tests/reference/ReferenceForwardOperators.h"
 #include "tests/reference/ReferenceSystemOperator.h"
-#include "qmv_system_apply/blur/SampledBlurOperators.h"
-#include "mexglue/NearestPixel.h"
-#include "qmv_system_apply/blur/ScaledRowSums.h"
 #include "tests/reference/ReferenceTransposeOperators.h"
 
 #include <gtest/gtest.h>
@@ -31,9 +31,8 @@ struct CBlurCase {
 // 9 x 9 and larger kernels take filter2D's DFT path; the 1 x 1 and 2 x 2 images
 // make every tap a border tap.
 const CBlurCase kCases[] = {
-    {12, 16, 1, 1, 3, 3}, {12, 16, 3, 2, 5, 5}, {18, 15, 3, 3, 9, 9}, {16, 16, 2, 2, 4, 6},
-    {7, 9, 1, 2, 3, 5},   {20, 8, 5, 4, 1, 7},  {2, 2, 3, 2, 9, 9},   {3, 3, 1, 3, 11, 2},
-    {1, 1, 3, 1, 5, 5},   {30, 24, 3, 3, 13, 13},
+    {12, 16, 1, 1, 3, 3}, {12, 16, 3, 2, 5, 5}, {18, 15, 3, 3, 9, 9}, {16, 16, 2, 2, 4, 6}, {7, 9, 1, 2, 3, 5},
+    {20, 8, 5, 4, 1, 7},  {2, 2, 3, 2, 9, 9},   {3, 3, 1, 3, 11, 2},  {1, 1, 3, 1, 5, 5},   {30, 24, 3, 3, 13, 13},
 };
 
 // Random entries take the 2-D sum; the product of a column and a row (any
@@ -73,7 +72,8 @@ TEST(SampledBlur, TransposeAgreesWithZeroFillAndFiltering)
 {
     cv::RNG rng(8);
     for (const auto& [c, bProduct] : KernelCases()) {
-        const cv::Mat imgLow = RandomMat(std::max(c.iRows / c.iScale, 1), std::max(c.iCols / c.iScale, 1), c.iPlanes, rng);
+        const cv::Mat imgLow =
+            RandomMat(std::max(c.iRows / c.iScale, 1), std::max(c.iCols / c.iScale, 1), c.iPlanes, rng);
         const cv::Mat imgKernel = MakeKernel(c.iKh, c.iKw, bProduct, rng);
         cv::Mat imgFast, imgReference;
         UpsampleBlurTransposeFromSamples(imgFast, imgLow, imgKernel, c.iScale);
@@ -91,7 +91,8 @@ TEST(SampledBlur, WarpedFormEqualsTheComposedOperatorsBitForBit)
 {
     cv::RNG rng(10);
     for (const auto& [c, bProduct] : KernelCases()) {
-        const int iRows = c.iScale * std::max(c.iRows / c.iScale, 1), iCols = c.iScale * std::max(c.iCols / c.iScale, 1);
+        const int iRows = c.iScale * std::max(c.iRows / c.iScale, 1),
+                  iCols = c.iScale * std::max(c.iCols / c.iScale, 1);
         const cv::Mat imgSrc = RandomMat(iRows, iCols, 1, rng);
         const cv::Mat imgKernel = MakeKernel(c.iKh, c.iKw, bProduct, rng);
         const cv::Mat imgMap = RandomMap(iRows, iCols, rng, 5.0, 0.1);
@@ -103,7 +104,8 @@ TEST(SampledBlur, WarpedFormEqualsTheComposedOperatorsBitForBit)
         CFrameMapOffsets offsets;
         offsets.ResolveColumnMajor(viewMap);
         WarpBlurDecimateAtSamples(imgFused, cv::Mat(imgSrc.t()), offsets, imgKernel, c.iScale);
-        EXPECT_TRUE(BitIdentical(imgFused, imgComposed)) << iRows << "x" << iCols << " s=" << c.iScale << (bProduct ? " (product)" : "");
+        EXPECT_TRUE(BitIdentical(imgFused, imgComposed))
+            << iRows << "x" << iCols << " s=" << c.iScale << (bProduct ? " (product)" : "");
 
         // The resolved map names the same illegal entries, in the order the
         // straightforward transposed warp reports them.
@@ -183,7 +185,8 @@ TEST(SampledBlur, RowSumsStartFromZeroAndWiderRegistersGiveTheSameBits)
             std::vector<double> vecPlain(iCount, 0.25), vecWide(iCount, 0.75);
             SumScaledRowsPortable(vecPlain.data(), vecRows.data(), vecTaps.data(), iTaps, iCount);
             SumScaledRowsAvx2(vecWide.data(), vecRows.data(), vecTaps.data(), iTaps, iCount);
-            EXPECT_EQ(std::memcmp(vecPlain.data(), vecWide.data(), iCount * sizeof(double)), 0) << iTaps << " taps, " << iCount;
+            EXPECT_EQ(std::memcmp(vecPlain.data(), vecWide.data(), iCount * sizeof(double)), 0)
+                << iTaps << " taps, " << iCount;
         }
     }
 #endif
@@ -201,8 +204,9 @@ TEST(SampledBlur, MapResolutionFollowsTheNearestPixelRule)
     const int iRows = 7, iCols = 5;
     const std::size_t m = static_cast<std::size_t>(iRows) * iCols;
     const double kInf = std::numeric_limits<double>::infinity();
-    const std::vector<double> vecValues = {kNaN, kInf, -kInf, -1e300, 1e300, -3e9, 3e9, -0.5, 0.49999999, 0.5, 0.5000001, 1.0,
-                                           1.4999999, 1.5, 3.0, 4.5, 5.0, 5.4999, 5.5, 6.5, 7.0, 7.5, 8.0, -0.0};
+    const std::vector<double> vecValues = {kNaN,       kInf,   -kInf,     -1e300, 1e300,     -3e9, 3e9, -0.5,
+                                           0.49999999, 0.5,    0.5000001, 1.0,    1.4999999, 1.5,  3.0, 4.5,
+                                           5.0,        5.4999, 5.5,       6.5,    7.0,       7.5,  8.0, -0.0};
     std::vector<double> vecX, vecY;
     std::vector<std::int32_t> vecExpected;
     for (double dX : vecValues) {

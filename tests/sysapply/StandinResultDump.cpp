@@ -39,7 +39,8 @@ int main(int argc, char** argv)
         kers.push_back(Formula(5, 5, 1, [k](int i, int j, int) {
             return std::exp(-((i - 3) * (i - 3) + (j - 3) * (j - 3)) / (2.0 + k));
         }));
-        weights.push_back(Formula(H / S, W / S, P, [k](int i, int j, int c) { return 0.5 + 0.25 * std::sin(0.4 * i + 0.3 * j + k + c); }));
+        weights.push_back(Formula(
+            H / S, W / S, P, [k](int i, int j, int c) { return 0.5 + 0.25 * std::sin(0.4 * i + 0.3 * j + k + c); }));
         maps.push_back(Formula(H, W, 2, [k](int y, int x, int c) {
             if (k == 3 && y == 5 && x == 7 && c == 1) return std::nan("");
             return c == 1 ? x + 0.7 * std::sin(0.1 * k * y) : y + 0.6 * std::cos(0.13 * k * x);
@@ -50,7 +51,8 @@ int main(int argc, char** argv)
     fields.emplace_back("numFrames", MakeScalar(N));
     fields.emplace_back("scaleFactor", MakeScalar(S));
     fields.emplace_back("vecKers", MakeCellFrom(std::move(kers)));
-    fields.emplace_back("imgWs", Formula(H, W, P, [](int y, int x, int c) { return 1 + 0.5 * std::cos(0.2 * y - 0.1 * x + c); }));
+    fields.emplace_back(
+        "imgWs", Formula(H, W, P, [](int y, int x, int c) { return 1 + 0.5 * std::cos(0.2 * y - 0.1 * x + c); }));
     fields.emplace_back("vecImgW", MakeCellFrom(std::move(weights)));
     fields.emplace_back("vecMapB", MakeCellFrom(std::move(maps)));
     fields.emplace_back("dataTermScale", MakeScalar(1.3));

@@ -3,10 +3,10 @@
 #ifndef QMV_TESTS_SYSAPPLY_TEST_UTIL_H
 #define QMV_TESTS_SYSAPPLY_TEST_UTIL_H
 
-#include "qmv_system_apply/contract/ArgumentContract.h"
-#include "tests/reference/ReferenceSystemOperator.h"
-#include "qmv_system_apply/conversions/MatConversion.h"
 #include "qmv_system_apply/SystemOperator.h"
+#include "qmv_system_apply/contract/ArgumentContract.h"
+#include "qmv_system_apply/conversions/MatConversion.h"
+#include "tests/reference/ReferenceSystemOperator.h"
 
 #include <opencv2/core.hpp>
 

@@ -3,8 +3,8 @@
 #include "SysApplyTestUtil.h"
 
 #include "qmv_system_apply/SystemOperator.h"
-#include "tests/reference/ReferenceSystemOperator.h"
 #include "qmv_system_apply/regulariser/WeightedDifferenceTerm.h"
+#include "tests/reference/ReferenceSystemOperator.h"
 
 #include <gtest/gtest.h>
 #include <omp.h>
@@ -37,8 +37,8 @@ struct COperatorCase {
 
 TEST(SystemOperator, FastFormAgreesWithTheStraightforwardOne)
 {
-    const COperatorCase kCases[] = {{24, 30, 3, 4, 2, 5, 0},  {27, 18, 1, 3, 3, 9, 2}, {16, 16, 3, 2, 1, 3, -1},
-                                    {32, 24, 7, 3, 4, 6, 1},  {9, 12, 2, 1, 3, 11, 0}, {64, 64, 3, 8, 2, 9, 3}};
+    const COperatorCase kCases[] = {{24, 30, 3, 4, 2, 5, 0}, {27, 18, 1, 3, 3, 9, 2}, {16, 16, 3, 2, 1, 3, -1},
+                                    {32, 24, 7, 3, 4, 6, 1}, {9, 12, 2, 1, 3, 11, 0}, {64, 64, 3, 8, 2, 9, 3}};
     cv::RNG rng(13);
     for (const COperatorCase& c : kCases) {
         CProblem pr;

@@ -51,7 +51,8 @@ TEST(WarpNearestTranspose, GathersAndReportsIllegalEntriesInVisitingOrder)
     EXPECT_EQ(lstIllegal[0].iY, 7);
     EXPECT_EQ(lstIllegal[1].iX, 0);
     EXPECT_EQ(lstIllegal[1].iY, 8);
-    const cv::Scalar expected = cv::sum(imgSrc) - cv::Scalar(imgSrc.at<cv::Vec2d>(7, 3)) - cv::Scalar(imgSrc.at<cv::Vec2d>(8, 0));
+    const cv::Scalar expected =
+        cv::sum(imgSrc) - cv::Scalar(imgSrc.at<cv::Vec2d>(7, 3)) - cv::Scalar(imgSrc.at<cv::Vec2d>(8, 0));
     EXPECT_NEAR(imgDst.at<cv::Vec2d>(0, 0)[0], expected[0], 1e-12);
     EXPECT_NEAR(imgDst.at<cv::Vec2d>(0, 0)[1], expected[1], 1e-12);
     EXPECT_EQ(cv::countNonZero(imgDst.reshape(1)), 2);

@@ -49,7 +49,8 @@ TEST(WeightedDifferenceTerm, ConstantImagesAndDegenerateShapesGiveZero)
     const cv::Mat imgOnes = cv::Mat::ones(6, 1, CV_64F);
     const cv::Mat imgRCol = ApplyR(imgCol, imgOnes), imgRRow = ApplyR(imgRow, imgOnes.t());
     for (int i = 0; i < 6; ++i) {
-        const double expected = 2 * imgCol.at<double>(i) - imgCol.at<double>((i + 5) % 6) - imgCol.at<double>((i + 1) % 6);
+        const double expected =
+            2 * imgCol.at<double>(i) - imgCol.at<double>((i + 5) % 6) - imgCol.at<double>((i + 1) % 6);
         EXPECT_NEAR(imgRCol.at<double>(i), expected, 1e-14);
         EXPECT_NEAR(imgRRow.at<double>(i), expected, 1e-14);
     }
@@ -91,7 +92,8 @@ TEST(WeightedDifferenceTerm, CallerLayoutAndAnyThreadCountGiveTheSameBits)
         ScaledWeightedDifferenceTerm(vecScaled.data(), viewX, viewW, 0.3);
         omp_set_num_threads(iBefore);
         EXPECT_TRUE(BitIdentical(imgMat, imgReference)) << iThreads << " threads";
-        EXPECT_TRUE(BitIdentical(view2cv(CPlanarView{vecScaled.data(), 37, 45, 3, false}), imgExpected)) << iThreads << " threads";
+        EXPECT_TRUE(BitIdentical(view2cv(CPlanarView{vecScaled.data(), 37, 45, 3, false}), imgExpected))
+            << iThreads << " threads";
     }
 }
 
