@@ -4,7 +4,7 @@
 #include "FrameTermsEntry.h"
 #include "frameloop/LargeBuffers.h"
 #include "mexglue/FailureReport.h"
-#include "mexglue/IllegalVectorReport.h"
+#include "mexglue/FrameCallEnd.h"
 #include "mexglue/ModuleUnload.h"
 
 #include "mex.h"
@@ -15,7 +15,6 @@ namespace {
 
 using namespace NFrameTerms;
 using NSysApply::CFrameWarnings;
-using NSysApply::CIllegalVectorList;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = {
     "Error: qmv_frame_residuals: ",  // before what()
@@ -49,11 +48,5 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         FAILURE_TEXTS, [&] { NSysApply::ComputeFrameResiduals(args, stackY, pResult, warnings); });
     args.Release();
 
-    for (const CIllegalVectorList& lstFrame : warnings) NMexGlue::PrintIllegalVectors(lstFrame);
-    warnings.clear();
-    if (!sFailure.empty()) {
-        mxDestroyArray(pmxResult);
-        mexErrMsgTxt(sFailure.c_str());
-    }
-    plhs[OUT_RESULT] = pmxResult;
+    plhs[OUT_RESULT] = NMexGlue::EndFrameCall(warnings, sFailure, pmxResult);
 }

@@ -9,7 +9,7 @@
 #include "conversions/MatConversion.h"
 #include "frameloop/LargeBuffers.h"
 #include "mexglue/FailureReport.h"
-#include "mexglue/IllegalVectorReport.h"
+#include "mexglue/FrameCallEnd.h"
 #include "mexglue/ModuleUnload.h"
 
 #include "mex.h"
@@ -43,11 +43,5 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         NMexGlue::FailureText(FAILURE_TEXTS, [&] { ApplySystemOperator(args, pResult, warnings); });
     args.Release();
 
-    for (const CIllegalVectorList& lstFrame : warnings) NMexGlue::PrintIllegalVectors(lstFrame);
-    warnings.clear();
-    if (!sFailure.empty()) {
-        mxDestroyArray(pmxResult);
-        mexErrMsgTxt(sFailure.c_str());
-    }
-    plhs[OUT_IMG] = pmxResult;
+    plhs[OUT_IMG] = NMexGlue::EndFrameCall(warnings, sFailure, pmxResult);
 }

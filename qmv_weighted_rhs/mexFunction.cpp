@@ -5,7 +5,7 @@
 #include "WeightedRhs.h"
 #include "frameloop/LargeBuffers.h"
 #include "mexglue/FailureReport.h"
-#include "mexglue/IllegalVectorReport.h"
+#include "mexglue/FrameCallEnd.h"
 #include "mexglue/ModuleUnload.h"
 
 #include "mex.h"
@@ -16,7 +16,6 @@ namespace {
 
 using namespace NFrameTerms;
 using NSysApply::CFrameWarnings;
-using NSysApply::CIllegalVectorList;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = {
     "Error: qmv_weighted_rhs: ",  // before what()
@@ -42,11 +41,5 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
         NMexGlue::FailureText(FAILURE_TEXTS, [&] { NSysApply::ComputeWeightedRhs(args, stackY, pResult, warnings); });
     args.Release();
 
-    for (const CIllegalVectorList& lstFrame : warnings) NMexGlue::PrintIllegalVectors(lstFrame);
-    warnings.clear();
-    if (!sFailure.empty()) {
-        mxDestroyArray(pmxResult);
-        mexErrMsgTxt(sFailure.c_str());
-    }
-    plhs[OUT_RESULT] = pmxResult;
+    plhs[OUT_RESULT] = NMexGlue::EndFrameCall(warnings, sFailure, pmxResult);
 }
