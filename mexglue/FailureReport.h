@@ -24,6 +24,17 @@ struct CFailureTexts {
     bool bStringsAsIs;             // a thrown std::string is the text
 };
 
+// The texts of a module that names itself in every failure:
+// "Error: <module>: <what()>", "...: out of memory.", "...: unknown failure.";
+// the library's texts get the prefix too and a thrown string is an unknown
+// failure. A macro, so that the texts stay string literals.
+#define QMV_MODULE_FAILURE_TEXTS(MODULE)                                                                          \
+    NMexGlue::CFailureTexts                                                                                       \
+    {                                                                                                             \
+        "Error: " MODULE ": ", "Error: " MODULE ": out of memory.", "Error: " MODULE ": unknown failure.", false, \
+            false                                                                                                 \
+    }
+
 // The defaults of FailureText's own handlers: types nobody throws.
 struct CNothingElse {
     const char* what() const noexcept { return ""; }

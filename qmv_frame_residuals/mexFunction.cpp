@@ -16,13 +16,7 @@ namespace {
 using namespace NFrameTerms;
 using NSysApply::CFrameWarnings;
 
-const NMexGlue::CFailureTexts FAILURE_TEXTS = {
-    "Error: qmv_frame_residuals: ",  // before what()
-    "Error: qmv_frame_residuals: out of memory.",
-    "Error: qmv_frame_residuals: unknown failure.",
-    false,  // the library's texts get the prefix too
-    false,  // a thrown string is an unknown failure
-};
+const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_frame_residuals");
 
 mxArray* CreateResidualArray(const NSysApply::CFrameStackView& stackY)
 {

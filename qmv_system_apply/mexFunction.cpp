@@ -20,13 +20,7 @@ namespace {
 
 using namespace NSysApply;
 
-const NMexGlue::CFailureTexts FAILURE_TEXTS = {
-    "Error: qmv_system_apply: ",  // before what()
-    "Error: qmv_system_apply: out of memory.",
-    "Error: qmv_system_apply: unknown failure.",
-    false,  // the library's texts get the prefix too
-    false,  // a thrown string is an unknown failure
-};
+const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_system_apply");
 
 }  // namespace
 

@@ -17,13 +17,7 @@ namespace {
 using namespace NFrameTerms;
 using NSysApply::CFrameWarnings;
 
-const NMexGlue::CFailureTexts FAILURE_TEXTS = {
-    "Error: qmv_weighted_rhs: ",  // before what()
-    "Error: qmv_weighted_rhs: out of memory.",
-    "Error: qmv_weighted_rhs: unknown failure.",
-    false,  // the library's texts get the prefix too
-    false,  // a thrown string is an unknown failure
-};
+const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_weighted_rhs");
 
 }  // namespace
 
