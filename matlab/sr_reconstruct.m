@@ -184,8 +184,9 @@ end
 if opts.robust && N > 1
   x = anchor_estimate(x, frames{ref}, opts);
 end
+bx = blurred_estimate(x, opts.kernel, N);
 if strcmp(motion, 'estimated') && N > 1
-  maps = rigid_motion(maps, ref, identity, x, frames, opts.kernel, s);
+  maps = rigid_motion(maps, ref, identity, bx, frames, s);
 end
 masks = valid_masks(maps, ref, s, H, W, P);
 
@@ -206,7 +207,7 @@ info.cgResiduals = zeros(1, opts.outerIterations);
 % the residuals against the reference frame's own reconstruction: the
 % first weights then trust a frame only where it agrees with the
 % reference, instead of mixing all frames in before anything is known.
-correction = rounding_corrections(x, fp, ref, s);
+correction = rounding_corrections(bx, fp, ref, s);
 data = corrected_frames(frames, correction);
 res = {};
 warned = false;
@@ -214,7 +215,7 @@ stack = cat(4, data{:});
 trusted = {};
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
-  trusted = anchor_weights(res, x, maps, masks, ref, opts.kernel, s);
+  trusted = anchor_weights(res, bx, maps, masks, ref, s);
 end
 for it = 1:opts.outerIterations
   tIt = tic;
@@ -641,9 +642,9 @@ for k = 1:N
 end
 end
 
-function wt = anchor_weights(res, x, maps, masks, ref, kernel, s)
+function wt = anchor_weights(res, bx, maps, masks, ref, s)
 % Weights, kept through all outer iterations, from the residuals RES
-% against X, the reference frame's own reconstruction: the residuals later
+% against the reference frame's own reconstruction (BX: blurred): the residuals later
 % taken against the multi-frame estimate let a majority of frames that
 % show something else (a walking person, swaying leaves) partly win.
 % Against the anchor, a frame's local misfit (3 x 3 pixels) is explained
@@ -654,7 +655,6 @@ function wt = anchor_weights(res, x, maps, masks, ref, kernel, s)
 % falls to 0 at that tolerance: what exceeds it shows something else than
 % the reference frame.  (A tighter tolerance costs the still scenes detail
 % at edges, a looser one lets moving things in; both measured.)
-bx = sr_filter_replicate(x, kernel, 'conv');
 gx = (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2;
 gy = (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2;
 g = sqrt(mean(gx .^ 2 + gy .^ 2, 3)) * s;   % per low-resolution pixel
@@ -746,24 +746,21 @@ end
 
 % ------------------------------------------- motion between grid points
 
-function c = rounding_corrections(x, fp, ref, s)
+function c = rounding_corrections(bx, fp, ref, s)
 % The operator warps to the nearest high-resolution pixel; a flow of 0.4
 % pixel thus reads a neighbour that is 0.4 pixel off.  The difference
 % between the blurred estimate read at the exact and at the rounded
 % positions of each frame's samples is what that rounding costs; taken
 % off the frame's data, the solve fits the exact motion while the
 % operator keeps its warp.  (Blur and a locally uniform motion commute, so
-% only the low-resolution samples need reading.)
+% only the low-resolution samples need reading.)  BX: the blurred estimate
+% (blurred_estimate).
 N = numel(fp.vecMapB);
 c = cell(1, N);
-bx = [];
 for k = 1:N
   if k == ref
     c{k} = 0;
     continue;
-  end
-  if isempty(bx)
-    bx = sr_filter_replicate(x, fp.vecKers{k}, 'conv');
   end
   c{k} = read_exact_minus_nearest(bx, fp.vecMapB{k}(1:s:end, 1:s:end, :));
 end
@@ -818,22 +815,31 @@ end
 function [data, res, c] = recorrect(x, frames, res, cOld, fp, ref, s)
 % New corrections for the new estimate; the residuals follow without
 % another pass of the operator.
-c = rounding_corrections(x, fp, ref, s);
+c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp, ref, s);
 data = corrected_frames(frames, c);
 for k = 1:numel(res)
   res{k} = res{k} - cOld{k} + c{k};
 end
 end
 
-function maps = rigid_motion(maps, ref, identity, x, frames, kernel, s)
+function bx = blurred_estimate(x, kernel, N)
+% The estimate blurred as the frames see it, read by the rounding
+% corrections, the rigid motion and the anchor weights; a single frame
+% needs none of them.
+bx = [];
+if N > 1
+  bx = sr_filter_replicate(x, kernel, 'conv');
+end
+end
+
+function maps = rigid_motion(maps, ref, identity, bx, frames, s)
 % Where the scene moves rigidly (a camera's shake, a pan), one affine
 % motion per frame is more exact than the dense flow, which is noisy and
 % biased at sub-pixel level.  It is fitted robustly to the flow, then
 % refined by registering the frame itself against the reference frame's
-% reconstruction X.  Where the frame disagrees with that motion and the
-% flow explains it clearly better (things that move on their own), the
-% flow stays.
-bx = sr_filter_replicate(x, kernel, 'conv');
+% reconstruction, blurred (BX).  Where the frame disagrees with that
+% motion and the flow explains it clearly better (things that move on
+% their own), the flow stays.
 % The blurred estimate and its gradients, read together by the registration.
 stack = cat(3, bx, (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2, ...
             (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2);
