@@ -216,6 +216,7 @@ trusted = {};
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
   trusted = anchor_weights(res, bx, maps, masks, ref, s);
+  trusted = share_repeats(trusted, maps, ref, s, blur_radius(opts.kernel));
 end
 for it = 1:opts.outerIterations
   tIt = tic;
@@ -689,6 +690,55 @@ for k = 1:N
   wk = max(0, 1 - (rl{k} ./ tol) .^ 2) .^ 2;
   wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
 end
+end
+
+function wt = share_repeats(wt, maps, ref, s, radius)
+% A sample of another frame that lands within the blur's radius of a
+% reference-frame sample sees nearly what that sample sees: it adds no
+% detail, only another draw of the noise and, where the scene changed a
+% little (swaying leaves, a breathing person), a slightly different scene.
+% Seven such repeats would outvote the reference frame, whose scene is the
+% one reconstructed.  So each sample's weight is split by how near it lies
+% to the nearest reference sample (1 on it, 0 at RADIUS high-resolution
+% pixels or farther): the near part is shared, so that all frames' repeats
+% of one reference sample together count as much as one frame; the far
+% part, detail between the reference's samples, keeps its full weight.
+% (A still camera thus averages the noise of two frames rather than
+% eight, which its frames' own changes make worth no more; measured.)
+N = numel(wt);
+[h, w, P] = size(wt{ref});
+near = cell(1, N);
+cell_of = cell(1, N);
+count = zeros(h * w, 1);
+for k = [1:ref - 1, ref + 1:N]
+  pts = (maps{k}(1:s:end, 1:s:end, :) - 1) / s;   % in reference samples, 0-based
+  nearest = round(pts);
+  off = s * sqrt(sum((pts - nearest) .^ 2, 3));   % in high-resolution pixels
+  inside = all(isfinite(nearest), 3) & nearest(:, :, 1) >= 0 & nearest(:, :, 1) < w & ...
+           nearest(:, :, 2) >= 0 & nearest(:, :, 2) < h;
+  near{k} = max(0, 1 - off / radius) .* inside;
+  idx = ones(h, w);
+  idx(inside) = 1 + nearest(find(inside) + h * w) + h * nearest(inside);
+  cell_of{k} = idx;
+  count = count + accumarray(idx(:), reshape(near{k} .* wt{k}(:, :, 1), [], 1), [h * w, 1]);
+end
+for k = [1:ref - 1, ref + 1:N]
+  share = 1 ./ max(1, count(cell_of{k}));
+  f = (1 - near{k}) + near{k} .* share;
+  wt{k} = wt{k} .* repmat(f, [1, 1, P]);
+end
+end
+
+function r = blur_radius(kernel)
+% The spread of the blur in high-resolution pixels (its RMS radius about
+% its centroid), at least half a pixel: samples closer than that to one
+% another see nearly the same scene.
+[kh, kw] = size(kernel);
+[c, rr] = meshgrid(1:kw, 1:kh);
+k = kernel / sum(kernel(:));
+mc = sum(k(:) .* c(:));
+mr = sum(k(:) .* rr(:));
+r = max(0.5, sqrt(sum(k(:) .* ((c(:) - mc) .^ 2 + (rr(:) - mr) .^ 2))));
 end
 
 function m = max3(a)
