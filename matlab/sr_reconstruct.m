@@ -709,8 +709,10 @@ function wt = share_repeats(wt, maps, ref, s, radius)
 % pixels or farther): the near part is shared, so that all frames' repeats
 % of one reference sample together count as much as one frame; the far
 % part, detail between the reference's samples, keeps its full weight.
-% (A still camera thus averages the noise of two frames rather than
-% eight, which its frames' own changes make worth no more; measured.)
+% A still camera thus averages the noise of two frames rather than eight:
+% on real videos, whose frames never show quite the same scene, that
+% costs nothing (measured); on a truly static scene it gives up part of
+% the noise averaging.
 N = numel(wt);
 [h, w, P] = size(wt{ref});
 near = cell(1, N);
@@ -720,11 +722,12 @@ for k = [1:ref - 1, ref + 1:N]
   pts = (maps{k}(1:s:end, 1:s:end, :) - 1) / s;   % in reference samples, 0-based
   nearest = round(pts);
   off = s * sqrt(sum((pts - nearest) .^ 2, 3));   % in high-resolution pixels
-  inside = all(isfinite(nearest), 3) & nearest(:, :, 1) >= 0 & nearest(:, :, 1) < w & ...
-           nearest(:, :, 2) >= 0 & nearest(:, :, 2) < h;
+  col = nearest(:, :, 1);
+  row = nearest(:, :, 2);
+  inside = isfinite(col) & isfinite(row) & col >= 0 & col < w & row >= 0 & row < h;
   near{k} = max(0, 1 - off / radius) .* inside;
   idx = ones(h, w);
-  idx(inside) = 1 + nearest(find(inside) + h * w) + h * nearest(inside);
+  idx(inside) = 1 + row(inside) + h * col(inside);
   cell_of{k} = idx;
   count = count + accumarray(idx(:), reshape(near{k} .* wt{k}(:, :, 1), [], 1), [h * w, 1]);
 end
@@ -771,10 +774,11 @@ scale = full / max(kept, eps);
 end
 
 function D = sample_diversity(maps, vecImgW, s)
-% How many distinct samples the frames give per reference sample: the
-% positions on the high-resolution grid, modulo s, that some frame with
-% weight samples near each reference sample, averaged (1 for a still
-% camera, up to s^2).  Frames that sample the scene where the reference
+% How many distinct samples the frames give per reference sample: at
+% each low-resolution pixel, the positions on the high-resolution grid,
+% modulo s, that the frames sample there, each counted with the largest
+% weight a frame gives it, averaged over the pixels (1 for a still camera,
+% up to s^2).  Frames that sample the scene where the reference
 % frame does add no detail, and the smoothing stays as for one frame;
 % distinct samples pin down detail between the reference's samples, so
 % the smoothing weakens with their number (by its square root: weaker
