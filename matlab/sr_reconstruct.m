@@ -110,8 +110,11 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     weights come from the residuals against it, so that from the start a
 %     frame counts only where it agrees with the reference frame.  Samples
 %     of other frames that land within the blur's radius of a reference
-%     sample repeat it (a still camera): such repeats share one frame's
-%     weight, so that they cannot outvote the reference frame's scene.
+%     sample repeat it (a still camera).  Repeats of an unchanged scene
+%     average the noise; where a frame's residuals are coherent rather
+%     than noise (the scene changed a little: swaying leaves), its repeats
+%     share one frame's weight, so that they cannot outvote the reference
+%     frame's scene.
 %     Solve: iteratively reweighted least squares.  Each outer iteration
 %     sets data weights W_k from the residuals (qmv_frame_residuals; a
 %     Gaussian weight on each pixel's residual times one on its 3 x 3 mean
@@ -222,7 +225,7 @@ trusted = {};
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
   trusted = anchor_weights(res, bx, maps, masks, ref, s);
-  trusted = share_repeats(trusted, maps, ref, s, blur_radius(opts.kernel));
+  trusted = share_repeats(trusted, res, maps, ref, s, blur_radius(opts.kernel));
 end
 for it = 1:opts.outerIterations
   tIt = tic;
@@ -698,21 +701,20 @@ for k = 1:N
 end
 end
 
-function wt = share_repeats(wt, maps, ref, s, radius)
+function wt = share_repeats(wt, res, maps, ref, s, radius)
 % A sample of another frame that lands within the blur's radius of a
 % reference-frame sample sees nearly what that sample sees: it adds no
 % detail, only another draw of the noise and, where the scene changed a
 % little (swaying leaves, a breathing person), a slightly different scene.
 % Seven such repeats would outvote the reference frame, whose scene is the
-% one reconstructed.  So each sample's weight is split by how near it lies
-% to the nearest reference sample (1 on it, 0 at RADIUS high-resolution
-% pixels or farther): the near part is shared, so that all frames' repeats
-% of one reference sample together count as much as one frame; the far
-% part, detail between the reference's samples, keeps its full weight.
-% A still camera thus averages the noise of two frames rather than eight:
-% on real videos, whose frames never show quite the same scene, that
-% costs nothing (measured); on a truly static scene it gives up part of
-% the noise averaging.
+% one reconstructed.  So where a frame shows a changed scene (RES, its
+% residuals against the reference's reconstruction: see changed_scene),
+% each sample's weight is split by how near it lies to the nearest
+% reference sample (1 on it, 0 at RADIUS high-resolution pixels or
+% farther): the near part is shared, so that all frames' repeats of one
+% reference sample together count as much as one frame; the far part,
+% detail between the reference's samples, keeps its full weight.  Repeats
+% of an unchanged scene keep their weight: they average the noise.
 N = numel(wt);
 [h, w, P] = size(wt{ref});
 near = cell(1, N);
@@ -725,7 +727,7 @@ for k = [1:ref - 1, ref + 1:N]
   col = nearest(:, :, 1);
   row = nearest(:, :, 2);
   inside = isfinite(col) & isfinite(row) & col >= 0 & col < w & row >= 0 & row < h;
-  near{k} = max(0, 1 - off / radius) .* inside;
+  near{k} = max(0, 1 - off / radius) .* inside .* changed_scene(res{k});
   idx = ones(h, w);
   idx(inside) = 1 + row(inside) + h * col(inside);
   cell_of{k} = idx;
@@ -736,6 +738,23 @@ for k = [1:ref - 1, ref + 1:N]
   f = (1 - near{k}) + near{k} .* share;
   wt{k} = wt{k} .* repmat(f, [1, 1, P]);
 end
+end
+
+function c = changed_scene(r)
+% How surely the residuals R of a frame show another scene than the
+% reference frame's rather than noise: noise is independent from pixel to
+% pixel, so its 3 x 3 mean keeps a ninth of its power; a changed scene is
+% coherent and keeps more.  The ratio, 1 for noise, is pooled over 13 x 13
+% pixels; 0 at 1, rising to 1 at 1.4 (measured: noise 1.0-1.3, real
+% videos' frames about 2).
+m = r;
+for p = 1:size(r, 3)
+  m(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
+end
+box = ones(13);
+pixel = conv2(mean(r .^ 2, 3), box, 'same');
+local = conv2(mean(m .^ 2, 3), box, 'same');
+c = min(1, max(0, (9 * local ./ max(pixel, realmin) - 1) / 0.4));
 end
 
 function r = blur_radius(kernel)
