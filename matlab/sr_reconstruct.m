@@ -745,8 +745,8 @@ function c = changed_scene(r)
 % reference frame's rather than noise: noise is independent from pixel to
 % pixel, so its 3 x 3 mean keeps a ninth of its power; a changed scene is
 % coherent and keeps more.  The ratio, 1 for noise, is pooled over 13 x 13
-% pixels; 0 at 1, rising to 1 at 1.4 (measured: noise 1.0-1.3, real
-% videos' frames about 2).
+% pixels; the answer is 0 at 1 and rises to 1 at 1.4 (median ratios
+% measured: 1.0-1.3 on synthetic frames, about 2 on real videos').
 m = r;
 for p = 1:size(r, 3)
   m(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
