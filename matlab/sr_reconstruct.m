@@ -40,7 +40,10 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %                       plane 1 column, plane 2 row, absolute 1-based
 %                       coordinates of the reference-grid point that frame k
 %                       shows at each high-resolution pixel (the reference
-%                       frame's map is not read); [] estimates the motion [[]]
+%                       frame's map is not read); [] estimates the motion;
+%                       NaN or Inf entries mark pixels whose motion is not
+%                       known: the samples whose blur reaches them get no
+%                       weight [[]]
 %     'outerIterations' reweighting (outer) iterations [3]
 %     'cgIterations'    most conjugate-gradient steps per outer iteration [8]
 %     'cgTolerance'     relative residual that ends a solve early [1e-3]
@@ -175,8 +178,9 @@ tMotion = tic;
 if isempty(opts.maps)
   maps = estimate_motion(frames, ref, s, identity, opts);
   motion = 'estimated';
+  unknown = {};
 else
-  maps = check_maps(opts.maps, N, H, W);
+  [maps, unknown] = check_maps(opts.maps, N, H, W, identity);
   motion = 'given';
 end
 maps{ref} = identity;
@@ -198,6 +202,7 @@ if strcmp(motion, 'estimated') && N > 1
   maps = rigid_motion(maps, ref, identity, bx, frames, s);
 end
 masks = valid_masks(maps, ref, s, H, W, P);
+masks = without_unknown_motion(masks, unknown, ref, opts.kernel, s);
 
 fp.idx0 = ref;
 fp.numFrames = N;
@@ -485,14 +490,26 @@ warning('sr_reconstruct:diverged', ...
          '(non-negative, sums to 1), or raise ''lambda'' (now %g)'], it, relRes, opts.lambda);
 end
 
-function maps = check_maps(maps, N, H, W)
+function [maps, unknown] = check_maps(maps, N, H, W, identity)
+% UNKNOWN{k} marks the pixels whose motion the caller left NaN or Inf; they
+% take their own grid point, so that the operator reads a legal map (it
+% would report every such pixel), and the samples that see them lose their
+% weight (without_unknown_motion).
 if ~iscell(maps) || numel(maps) ~= N
   option_error(sprintf('maps must be a cell array of %d maps', N));
 end
+unknown = cell(1, N);
 for k = 1:N
   m = maps{k};
   if ~isa(m, 'double') || ~isreal(m) || issparse(m) || ~isequal(size(m), [H, W, 2])
     option_error(sprintf('maps{%d} must be a real %d x %d x 2 double array', k, H, W));
+  end
+  bad = ~isfinite(m(:, :, 1)) | ~isfinite(m(:, :, 2));
+  if any(bad(:))
+    both = cat(3, bad, bad);
+    m(both) = identity(both);
+    maps{k} = m;
+    unknown{k} = bad;
   end
 end
 maps = reshape(maps, 1, N);
@@ -601,6 +618,18 @@ for k = 1:N
     m = mx >= 0.5 & mx < W + 0.5 & my >= 0.5 & my < H + 0.5;
   end
   masks{k} = repmat(double(m), [1, 1, P]);
+end
+end
+
+function masks = without_unknown_motion(masks, unknown, ref, kernel, s)
+% A sample is the blur of the warped pixels around it: where one of them
+% has no known motion, the sample's prediction is not to be trusted.
+for k = 1:numel(unknown)
+  if k ~= ref && ~isempty(unknown{k})
+    reach = conv2(double(unknown{k}), ones(size(kernel)), 'same') > 0;
+    seen = reach(1:s:end, 1:s:end);
+    masks{k} = masks{k} .* repmat(double(~seen), [1, 1, size(masks{k}, 3)]);
+  end
 end
 end
 
@@ -1139,6 +1168,22 @@ end
 %! f16 = cellfun (@(f) uint16 (round (65535 * min (max (f, 0), 1))), frames, 'UniformOutput', false);
 %! est = sr_reconstruct (f16, 'kernel', kernel, 'maps', maps, 'verbose', false);
 %! assert (max (est(:)) < 1.5);
+%!test
+%! % Motion left NaN or Inf is unknown: the operator sees legal maps (it
+%! % would print one line per such pixel), the samples it reaches get weight
+%! % 0, and the others still count.
+%! m = maps;
+%! m{2}(11:20, 11:20, :) = NaN;
+%! m{3}(1, 1, 2) = Inf;
+%! m{1}(:) = NaN;   % the reference frame's map is not read
+%! out = evalc ("[est, info] = sr_reconstruct (frames, 'kernel', kernel, 'maps', m, 'verbose', false);");
+%! assert (isempty (out));
+%! assert (all (isfinite (est(:))));
+%! assert (all (all (info.weights{2}(6:10, 6:10) == 0)));
+%! assert (info.weights{2}(15, 15) > 0 && info.weights{3}(1, 1) == 0);
+%! assert (squeeze (info.maps{2}(12, 13, :))', [13 12]);
+%! full = sr_reconstruct (frames, 'kernel', kernel, 'maps', maps, 'verbose', false);
+%! assert (sr_quality (est, truth, 4) > sr_quality (full, truth, 4) - 0.5);
 %!warning <sums to 16> sr_reconstruct (frames, 'kernel', kernel * 16, 'maps', maps, 'verbose', false, 'outerIterations', 1);
 %!warning <0..1 scale> sr_reconstruct (cellfun (@(f) 255 * f, frames, 'UniformOutput', false), 'kernel', kernel, 'maps', maps, 'verbose', false, 'outerIterations', 1);
 %!error <frames must be> sr_reconstruct ({})
