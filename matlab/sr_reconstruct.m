@@ -124,10 +124,7 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     that falls to 0 at three robust deviations: occluded and
 %     misregistered pixels lose their say; the reference frame keeps
 %     weight 1; the data term is scaled by the share of weight lost so
-%     that its balance with the smoothness term stays, and by the square
-%     root of the number of distinct samples the frames give per reference
-%     sample, from 1 for a still camera to s^2, so that the smoothing
-%     weakens as the frames pin down detail) and edge-preserving
+%     that its balance with the smoothness term stays) and edge-preserving
 %     weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2), builds the
 %     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k)
 %     (qmv_weighted_rhs), and runs conjugate gradients on the weighted
@@ -239,7 +236,7 @@ for it = 1:opts.outerIterations
     for k = 1:N
       fp.vecImgW{k} = fp.vecImgW{k} .* trusted{k};
     end
-    fp.dataTermScale = data_scale(fp.vecImgW, masks) * sqrt(sample_diversity(maps, fp.vecImgW, s));
+    fp.dataTermScale = data_scale(fp.vecImgW, masks);
   end
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
   b = right_hand_side(stack, x, fp);
@@ -819,35 +816,6 @@ for k = 1:numel(masks)
   full = full + sum(masks{k}(:));
 end
 scale = full / max(kept, eps);
-end
-
-function D = sample_diversity(maps, vecImgW, s)
-% How many distinct samples the frames give per reference sample: at
-% each low-resolution pixel, the positions on the high-resolution grid,
-% modulo s, that the frames sample there, each counted with the largest
-% weight a frame gives it, averaged over the pixels (1 for a still camera,
-% up to s^2).  Frames that sample the scene where the reference
-% frame does add no detail, and the smoothing stays as for one frame;
-% distinct samples pin down detail between the reference's samples, so
-% the smoothing weakens with their number (by its square root: weaker
-% costs the still scenes, measured).
-N = numel(maps);
-[h, w, ~] = size(vecImgW{1});
-pixel = repmat((1:h * w)', N, 1);
-phase = zeros(h * w, N);
-weight = zeros(h * w, N);
-for k = 1:N
-  pts = maps{k}(1:s:end, 1:s:end, :);
-  px = mod(round(pts(:, :, 1)) - 1, s);
-  py = mod(round(pts(:, :, 2)) - 1, s);
-  phase(:, k) = 1 + reshape(px * s + py, [], 1);
-  weight(:, k) = reshape(vecImgW{k}(:, :, 1), [], 1);
-end
-phase = phase(:);
-weight = weight(:);
-ok = isfinite(phase);
-seen = accumarray([pixel(ok), phase(ok)], weight(ok), [h * w, s * s], @max);
-D = max(1, mean(sum(seen, 2)));
 end
 
 function w = frame_weights(vecImgW)
