@@ -746,7 +746,7 @@ end
 
 % ------------------------------------------- motion between grid points
 
-function c = rounding_corrections(bx, fp, ref, s)
+function c = rounding_corrections(bx, fp, ref, s) %#ok<INUSD>
 % The operator warps to the nearest high-resolution pixel; a flow of 0.4
 % pixel thus reads a neighbour that is 0.4 pixel off.  The difference
 % between the blurred estimate read at the exact and at the rounded
@@ -754,36 +754,13 @@ function c = rounding_corrections(bx, fp, ref, s)
 % off the frame's data, the solve fits the exact motion while the
 % operator keeps its warp.  (Blur and a locally uniform motion commute, so
 % only the low-resolution samples need reading.)  BX: the blurred estimate
-% (blurred_estimate).
-N = numel(fp.vecMapB);
-c = cell(1, N);
-for k = 1:N
-  if k == ref
-    c{k} = 0;
-    continue;
-  end
-  c{k} = read_exact_minus_nearest(bx, fp.vecMapB{k}(1:s:end, 1:s:end, :));
+% (blurred_estimate).  C: h x w x P x N, zero for the reference frame
+% (qmv_rounding_corrections).
+if numel(fp.vecMapB) < 2
+  c = 0;   % a single frame is the reference frame
+  return;
 end
-end
-
-function d = read_exact_minus_nearest(img, pts)
-[H, W, P] = size(img);
-[h, w, ~] = size(pts);
-mx = reshape(pts(:, :, 1), [], 1);
-my = reshape(pts(:, :, 2), [], 1);
-bad = ~isfinite(mx) | ~isfinite(my);
-mx(bad) = 1;
-my(bad) = 1;
-mx = min(max(mx, 1), W);
-my = min(max(my, 1), H);
-nx = floor(mx + 0.5);
-ny = floor(my + 0.5);
-exact = read_bilinear(img, mx, my);
-nearest = reshape(img, H * W, P);
-nearest = nearest(ny + (nx - 1) * H, :);
-d = exact - nearest;
-d(bad, :) = 0;
-d = reshape(d, h, w, P);
+c = qmv_rounding_corrections(bx, fp);
 end
 
 function v = read_bilinear(img, px, py)
@@ -808,7 +785,7 @@ end
 function data = corrected_frames(frames, c)
 data = frames;
 for k = 1:numel(frames)
-  data{k} = frames{k} - c{k};
+  data{k} = frames{k} - c(:, :, :, k);
 end
 end
 
@@ -818,7 +795,7 @@ function [data, res, c] = recorrect(x, frames, res, cOld, fp, ref, s)
 c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp, ref, s);
 data = corrected_frames(frames, c);
 for k = 1:numel(res)
-  res{k} = res{k} - cOld{k} + c{k};
+  res{k} = res{k} - cOld(:, :, :, k) + c(:, :, :, k);
 end
 end
 
