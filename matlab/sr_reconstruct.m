@@ -655,8 +655,7 @@ function wt = anchor_weights(res, bx, maps, masks, ref, s)
 % falls to 0 at that tolerance: what exceeds it shows something else than
 % the reference frame.  (A tighter tolerance costs the still scenes detail
 % at edges, a looser one lets moving things in; both measured.)
-gx = (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2;
-gy = (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2;
+[gx, gy] = central_gradients(bx);
 g = sqrt(mean(gx .^ 2 + gy .^ 2, 3)) * s;   % per low-resolution pixel
 N = numel(res);
 wt = masks;
@@ -693,12 +692,23 @@ end
 
 function m = max3(a)
 % The largest value over the 3 x 3 neighbourhood (periodic at the border).
+[h, w] = size(a);
+rows = {[h, 1:h - 1], 1:h, [2:h, 1]};
+cols = {[w, 1:w - 1], 1:w, [2:w, 1]};
 m = a;
-for dr = -1:1
-  for dc = -1:1
-    m = max(m, circshift(a, [dr, dc]));
+for i = 1:3
+  for j = 1:3
+    m = max(m, a(rows{i}, cols{j}));
   end
 end
+end
+
+function [gx, gy] = central_gradients(img)
+% Periodic central differences of every plane along the columns (gx) and
+% the rows (gy); indexing costs less than circshift on full-size images.
+[h, w, ~] = size(img);
+gx = (img(:, [2:w, 1], :) - img(:, [w, 1:w - 1], :)) / 2;
+gy = (img([2:h, 1], :, :) - img([h, 1:h - 1], :, :)) / 2;
 end
 
 function scale = data_scale(vecImgW, masks)
@@ -818,8 +828,9 @@ function maps = rigid_motion(maps, ref, identity, bx, frames, s)
 % motion and the flow explains it clearly better (things that move on
 % their own), the flow stays.
 % The blurred estimate and its gradients, read together by the registration.
-stack = cat(3, bx, (circshift(bx, [0, -1]) - circshift(bx, [0, 1])) / 2, ...
-            (circshift(bx, [-1, 0]) - circshift(bx, [1, 0])) / 2);
+[gx, gy] = central_gradients(bx);
+stack = cat(3, bx, gx, gy);
+clear gx gy;
 for k = 1:numel(maps)
   if k == ref
     continue;
@@ -838,9 +849,7 @@ for k = 1:numel(maps)
   tau = (2 * 1.4826 * median(sqrt(eRigid(:)))) ^ 2;
   useFlow = eRigid > tau & eFlow < 0.5 * eRigid;
   useFlow = conv2(double(useFlow), ones(3), 'same') > 0;
-  useFlow = kron(double(useFlow), ones(s));
-  model = identity + affine_field(A, identity);
-  maps{k} = model + useFlow .* (maps{k} - model);
+  maps{k} = compose(affine_map(A, size(identity, 1), size(identity, 2)), maps{k}, useFlow, s);
 end
 end
 
@@ -902,6 +911,28 @@ for it = 1:8
 end
 end
 
+function model = affine_map(A, H, W)
+% The grid plus affine_field(A, grid), by broadcasting a row of columns and
+% a column of rows instead of reading two full-size coordinate planes.
+cols = 1:W;
+rows = (1:H)';
+model = cat(3, cols + (A(1, 1) * cols + A(2, 1) * rows + A(3, 1)), ...
+               rows + (A(1, 2) * cols + A(2, 2) * rows + A(3, 2)));
+end
+
+function map = compose(map, flow, useFlow, s)
+% MAP, with FLOW's entries where the low-resolution mask USEFLOW holds
+% (each of its pixels covers s x s entries): written as model + (flow -
+% model) there, the same values as model + useFlow .* (flow - model).
+[h, w] = size(useFlow);
+up = useFlow(ceil((1:h * s) / s), ceil((1:w * s) / s));
+if ~any(up(:))
+  return;
+end
+both = cat(3, up, up);
+map(both) = map(both) + (flow(both) - map(both));
+end
+
 function model = affine_field(A, identity)
 cols = identity(:, :, 1);
 rows = identity(:, :, 2);
@@ -935,10 +966,18 @@ function ws = smoothness_weights(x, epsilon)
 % One weight per pixel for all planes: 1 / |grad x| of the colour
 % gradient (periodic forward differences, as the operator takes them), so
 % that the quadratic term approximates total variation around x.
-gx = circshift(x, [0, -1]) - x;
-gy = circshift(x, [-1, 0]) - x;
-g2 = mean(gx .^ 2 + gy .^ 2, 3);
-ws = repmat(1 ./ sqrt(g2 + epsilon ^ 2), [1, 1, size(x, 3)]);
+% Plane by plane, summed in plane order as mean does: no full-size
+% difference images.
+[H, W, P] = size(x);
+right = [2:W, 1];
+down = [2:H, 1];
+g2 = 0;
+for p = 1:P
+  xp = x(:, :, p);
+  g2 = g2 + ((xp(:, right) - xp) .^ 2 + (xp(down, :) - xp) .^ 2);
+end
+g2 = g2 / P;
+ws = repmat(1 ./ sqrt(g2 + epsilon ^ 2), [1, 1, P]);
 end
 
 function b = right_hand_side(stack, x, fp)
