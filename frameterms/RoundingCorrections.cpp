@@ -21,8 +21,7 @@ struct CSampleReader {
 
     CSampleReader(int iRows, int iCols)
         : iH(iRows), iW(iCols), iDx(iCols > 1 ? static_cast<std::size_t>(iRows) : 0), iDy(iRows > 1 ? 1 : 0)
-    {
-    }
+    {}
 
     double Read(const double* pImg, double dX, double dY) const
     {

@@ -50,11 +50,15 @@ struct CProblem {
         args.iScale = 2;
         args.iReferenceFrame = iReference;
         args.vecMaps.clear();
-        for (int k = 0; k < iFrames; ++k) args.vecMaps.push_back(NSysApply::CPlanarView{vecMaps[k].data(), iH, iW, 2, false});
+        for (int k = 0; k < iFrames; ++k)
+            args.vecMaps.push_back(NSysApply::CPlanarView{vecMaps[k].data(), iH, iW, 2, false});
         vecOut.assign(static_cast<std::size_t>(iH / 2) * (iW / 2) * 2 * iFrames, std::nan(""));
     }
     void Compute() { NSysApply::ComputeRoundingCorrections(args, vecOut.data()); }
-    double Out(int i, int j, int c, int k) const { return vecOut[i + j * (iH / 2) + (c + 2 * k) * (iH / 2) * (iW / 2)]; }
+    double Out(int i, int j, int c, int k) const
+    {
+        return vecOut[i + j * (iH / 2) + (c + 2 * k) * (iH / 2) * (iW / 2)];
+    }
 };
 
 TEST(RoundingCorrections, OffsetTimesSlopeOnARampClampedAtTheBorder)
@@ -81,7 +85,7 @@ TEST(RoundingCorrections, NonFiniteEntriesGiveZeroAndNoReferenceMeansAllFrames)
     CProblem pr;
     pr.Build(-1);
     pr.vecMaps[0][2 + 2 * pr.iH] = std::numeric_limits<double>::infinity();  // sample (1, 1) of frame 0
-    pr.vecMaps[2][pr.iH * pr.iW] = std::nan("");                                  // sample (0, 0) of frame 2, y
+    pr.vecMaps[2][pr.iH * pr.iW] = std::nan("");                             // sample (0, 0) of frame 2, y
     pr.Compute();
     EXPECT_EQ(pr.Out(1, 1, 0, 0), 0.0);
     EXPECT_EQ(pr.Out(1, 1, 1, 0), 0.0);
@@ -113,7 +117,8 @@ struct CCall {
 
     void Build()
     {
-        pmxX = NMexStandIn::MakeDoubleFrom(8, 6, 2, [](int y, int x, int c) { return (c ? -1.0 : 1.0) * (x + 3.0 * y); });
+        pmxX =
+            NMexStandIn::MakeDoubleFrom(8, 6, 2, [](int y, int x, int c) { return (c ? -1.0 : 1.0) * (x + 3.0 * y); });
         std::vector<CArrayPtr> vKers, vWeights, vMaps;
         for (int k = 0; k < 2; ++k) {
             vKers.push_back(MakeDouble({1, 1}, {1.0}));
