@@ -208,10 +208,9 @@ info.cgResiduals = zeros(1, opts.outerIterations);
 % first weights then trust a frame only where it agrees with the
 % reference, instead of mixing all frames in before anything is known.
 correction = rounding_corrections(bx, fp, ref, s);
-data = corrected_frames(frames, correction);
+stack = corrected_frames(frames, correction);
 res = {};
 warned = false;
-stack = cat(4, data{:});
 trusted = {};
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
@@ -232,8 +231,7 @@ for it = 1:opts.outerIterations
   warned = warn_if_diverged(x, cgRes, it, opts, warned);
   [res, rmsRes] = frame_residuals(x, stack, fp);
   if it < opts.outerIterations
-    [data, res, correction] = recorrect(x, frames, res, correction, fp, ref, s);
-    stack = cat(4, data{:});
+    [stack, res, correction] = recorrect(x, frames, res, correction, fp, ref, s);
   end
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
@@ -792,18 +790,20 @@ v = planes(idx, :) .* ((1 - fx) .* (1 - fy)) + planes(idx + dx, :) .* (fx .* (1 
     planes(idx + dy, :) .* ((1 - fx) .* fy) + planes(idx + dx + dy, :) .* (fx .* fy);
 end
 
-function data = corrected_frames(frames, c)
-data = frames;
+function stack = corrected_frames(frames, c)
+% The frames less their corrections, as the h x w x P x N stack that the
+% compiled functions take (no cell of copies beside it).
+stack = zeros([size(frames{1}, 1), size(frames{1}, 2), size(frames{1}, 3), numel(frames)]);
 for k = 1:numel(frames)
-  data{k} = frames{k} - c(:, :, :, k);
+  stack(:, :, :, k) = frames{k} - c(:, :, :, k);
 end
 end
 
-function [data, res, c] = recorrect(x, frames, res, cOld, fp, ref, s)
+function [stack, res, c] = recorrect(x, frames, res, cOld, fp, ref, s)
 % New corrections for the new estimate; the residuals follow without
 % another pass of the operator.
 c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp, ref, s);
-data = corrected_frames(frames, c);
+stack = corrected_frames(frames, c);
 for k = 1:numel(res)
   res{k} = res{k} - cOld(:, :, :, k) + c(:, :, :, k);
 end
