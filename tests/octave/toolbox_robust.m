@@ -64,8 +64,8 @@ for k = 2:5
 end
 printf('weights: object %.3f, elsewhere %.3f\n', mean(onObject), mean(offObject));
 assert(mean(onObject) < 0.1, 'object pixels keep weight %.3f', mean(onObject));
-% Soft weights: clean samples keep most, not all, of their say (0.68 here).
-assert(mean(offObject) > 0.6, 'scene pixels lose weight: %.3f', mean(offObject));
+% Soft weights: clean samples keep most, not all, of their say (0.65 here).
+assert(mean(offObject) > 0.5, 'scene pixels lose weight: %.3f', mean(offObject));
 % The object does not leak into the reconstruction: its red stays out.
 redGain = mean(mean(est(9:20, 31:42, 1) - scene(9:20, 31:42, 1)));
 assert(abs(redGain) < 0.03, 'object leaks into the reconstruction (red %+.3f)', redGain);
@@ -84,6 +84,42 @@ errAlone = sqrt(mean((aloneRef(inObj) - tr.images{1}(inObj)) .^ 2));
 printf('object only in the reference: RMS error %.4f, reference alone %.4f\n', errEst, errAlone);
 assert(errEst < 1.1 * errAlone, 'the other frames overrule the reference: %.4f vs %.4f', ...
        errEst, errAlone);
+
+% A still camera: frames 2 to 4 sample where the reference frame does, 5 to
+% 8 between its samples.  Where the scene is unchanged, the repeats average
+% the noise and keep their say; where it changed a little (the texture of
+% the lower part sways in frames 2 to 8), the repeats together count as
+% one frame at most, so that they cannot outvote the reference frame.
+sway = 0.1 * sin(c / 3) .* (r > 36);
+swayed = 0.1 * sin((c + 1.2) / 3) .* (r > 36);
+fr = cell(1, 8);
+mp = cell(1, 8);
+randn('state', 8);
+for k = 1:8
+  moved = min(max(scene(:, :, [1 2 3]) + repmat(sway + (k > 1) * (swayed - sway), [1, 1, 3]), 0), 1);
+  [f, m] = sr_simulate_frames(moved, 2, [0 0; (k > 4) * [1 1]], kernel, 0.01, 'quantize', true);
+  fr{k} = f{2};
+  mp{k} = m{2};
+end
+[estStill, info] = sr_reconstruct(fr, 'scale', 2, 'kernel', kernel, 'verbose', false, 'maps', mp);
+w = cat(3, info.weights{:});
+repeats = sum(w(:, :, 2:4), 3);
+unchanged = repeats(4:14, 4:end - 3);
+changed = repeats(22:end - 3, 4:end - 3);
+between = w(4:end - 3, 4:end - 3, 5:8);
+printf('still camera: repeats together %.3f where unchanged, at most %.3f where swayed; between %.3f\n', ...
+       mean(unchanged(:)), max(changed(:)), mean(between(:)));
+assert(mean(unchanged(:)) > 1.3, 'repeats of an unchanged scene lose their say: %.3f', ...
+       mean(unchanged(:)));
+assert(max(changed(:)) < 1.2, 'repeats of a changed scene count as %.3f frames', max(changed(:)));
+assert(mean(between(:)) > 0.4, 'samples between the reference''s lose weight: %.3f', mean(between(:)));
+truthStill = min(max(scene + repmat(sway, [1, 1, 3]), 0), 1);
+aloneStill = sr_reconstruct(fr(1), 'scale', 2, 'kernel', kernel, 'verbose', false);
+pStill = sr_quality(estStill, truthStill, 4);
+pStillAlone = sr_quality(aloneStill, truthStill, 4);
+printf('still camera: 8 frames %.2f dB, reference alone %.2f dB\n', pStill, pStillAlone);
+assert(pStill > pStillAlone + 0.5, 'still camera: 8 frames %.2f dB, reference alone %.2f dB', ...
+       pStill, pStillAlone);
 
 % Continuous shifts: estimated motion comes within 0.3 dB of the true one.
 randn('state', 6);
@@ -107,6 +143,7 @@ assert(pTrueS > pRounded + 0.3, 'exact motion %.2f dB, rounded %.2f dB', pTrueS,
 
 % Frames too small to register still reconstruct (the registration steps
 % aside instead of failing on an empty sample set).
+rand('state', 3);
 tiny = sr_reconstruct(rand(4, 4, 1, 8), 'verbose', false);
 assert(isequal(size(tiny), [8 8]) && all(isfinite(tiny(:))));
 tiny = sr_reconstruct(rand(1, 1, 3, 3), 'verbose', false);
