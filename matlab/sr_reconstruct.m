@@ -146,8 +146,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %   7.6 to 9.6 s in the same runs).  At 1024 x 1024 the resident size of
 %   the process rose during a call by 144 to 310 MB (6 to 13 high-
 %   resolution images of 24 MB; the frames are 48 MB), depending on how
-%   much freed memory the allocator had kept from earlier calls.  The compiled functions use all cores (OMP_NUM_THREADS
-%   limits them).
+%   much freed memory the allocator had kept from earlier calls.  The
+%   compiled functions use all cores (OMP_NUM_THREADS limits them).
 %
 %   Errors are raised with identifiers 'sr_reconstruct:input' (frames)
 %   and 'sr_reconstruct:option' (options), with texts that start
