@@ -20,9 +20,10 @@ const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_fram
 
 mxArray* CreateResidualArray(const NSysApply::CFrameStackView& stackY)
 {
-    const mwSize aDims[4] = {static_cast<mwSize>(stackY.iRows), static_cast<mwSize>(stackY.iCols),
-                             static_cast<mwSize>(stackY.iPlanes), static_cast<mwSize>(stackY.iFrames)};
-    return mxCreateNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
+    mwSize aDims[4] = {static_cast<mwSize>(stackY.iRows), static_cast<mwSize>(stackY.iCols),
+                       static_cast<mwSize>(stackY.iPlanes), static_cast<mwSize>(stackY.iFrames)};
+    // Every element is written, so the host need not clear the array first.
+    return mxCreateUninitNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
 }
 
 }  // namespace

@@ -34,6 +34,11 @@ for i = 1:numel(cases)
   assert(rel_diff(res, cat(4, resRef{:})) < 1e-10, 'residuals, case %d', i);
   b = qmv_weighted_rhs(x, stack, fp);
   assert(rel_diff(b, ref_right_hand_side(frames, fp, H, W, P)) < 1e-10, 'rhs, case %d', i);
+  % Rounding corrections: clamped positions, a non-finite map entry (0).
+  fpNaN = fp;
+  fpNaN.vecMapB{end}(1, 1, 2) = NaN;
+  c = qmv_rounding_corrections(x, fpNaN);
+  assert(rel_diff(c, ref_rounding_corrections(x, fpNaN)) < 1e-10, 'rounding corrections, case %d', i);
   fp.vecImgW{1} = [];
   b = qmv_weighted_rhs(x, stack, fp);
   assert(rel_diff(b, ref_right_hand_side(frames, fp, H, W, P)) < 1e-10, 'unweighted rhs, case %d', i);

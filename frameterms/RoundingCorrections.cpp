@@ -1,0 +1,78 @@
+// One frame per task; each writes only its own planes. The reads follow the
+// toolbox's M-code: positions clamped to [1, W] x [1, H] (1-based), the
+// nearest pixel at floor(p + 0.5), bilinear weights from the cell whose
+// top-left corner is at most W - 1, H - 1.
+#include "RoundingCorrections.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace NSysApply {
+
+namespace {
+
+// Bilinear minus nearest reading of plane pImg (H x W, column-major) at the
+// 1-based position (dX, dY), both already clamped to the image.
+struct CSampleReader {
+    int iH, iW;
+    std::size_t iDx, iDy;  // offsets of the right and lower neighbours (0 on a 1-wide image)
+
+    CSampleReader(int iRows, int iCols)
+        : iH(iRows), iW(iCols), iDx(iCols > 1 ? static_cast<std::size_t>(iRows) : 0), iDy(iRows > 1 ? 1 : 0)
+    {}
+
+    double Read(const double* pImg, double dX, double dY) const
+    {
+        const double dX0 = std::min(std::floor(dX), static_cast<double>(std::max(iW - 1, 1)));
+        const double dY0 = std::min(std::floor(dY), static_cast<double>(std::max(iH - 1, 1)));
+        const double fx = dX - dX0, fy = dY - dY0;
+        const std::size_t i =
+            static_cast<std::size_t>(dY0 - 1) + static_cast<std::size_t>(dX0 - 1) * static_cast<std::size_t>(iH);
+        const double dExact = pImg[i] * ((1 - fx) * (1 - fy)) + pImg[i + iDx] * (fx * (1 - fy)) +
+                              pImg[i + iDy] * ((1 - fx) * fy) + pImg[i + iDx + iDy] * (fx * fy);
+        const std::size_t n = static_cast<std::size_t>(std::floor(dY + 0.5) - 1) +
+                              static_cast<std::size_t>(std::floor(dX + 0.5) - 1) * static_cast<std::size_t>(iH);
+        return dExact - pImg[n];
+    }
+};
+
+void FrameCorrections(const COperatorArguments& args, int k, double* pOut)
+{
+    const CPlanarView& img = args.viewX;
+    const int s = args.iScale, h = img.iRows / s, w = img.iCols / s, P = img.iPlanes;
+    const std::size_t iLowPlane = static_cast<std::size_t>(h) * static_cast<std::size_t>(w);
+    if (k == args.iReferenceFrame) {
+        std::fill(pOut, pOut + iLowPlane * P, 0.0);
+        return;
+    }
+    const CSampleReader reader(img.iRows, img.iCols);
+    const CPlanarView& map = args.vecMaps[k];
+    for (int j = 0; j < w; ++j) {
+        for (int i = 0; i < h; ++i) {
+            const std::size_t o = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h;
+            double dX = map.At(i * s, j * s, 0), dY = map.At(i * s, j * s, 1);
+            if (!std::isfinite(dX) || !std::isfinite(dY)) {
+                for (int c = 0; c < P; ++c) pOut[o + c * iLowPlane] = 0.0;
+                continue;
+            }
+            dX = std::min(std::max(dX, 1.0), static_cast<double>(img.iCols));
+            dY = std::min(std::max(dY, 1.0), static_cast<double>(img.iRows));
+            for (int c = 0; c < P; ++c) pOut[o + c * iLowPlane] = reader.Read(img.Plane(c), dX, dY);
+        }
+    }
+}
+
+}  // namespace
+
+void ComputeRoundingCorrections(const COperatorArguments& args, double* pCorrections)
+{
+    const std::size_t iFrameValues = args.viewX.PlaneSize() / (static_cast<std::size_t>(args.iScale) * args.iScale) *
+                                     static_cast<std::size_t>(args.viewX.iPlanes);
+    const int iFrames = args.iFrames;
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int k = 0; k < iFrames; ++k) FrameCorrections(args, k, pCorrections + k * iFrameValues);
+}
+
+}  // namespace NSysApply
