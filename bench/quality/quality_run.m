@@ -153,8 +153,8 @@ for i = 1:numel(results)
   if ~isempty(r.btvl1)
     dBtv = r.estimated.psnr - r.btvl1.psnr;
   end
-  fprintf('%-22s %+10.2f %+10s %+10.2f %+10.2f\n', r.name, r.estimated.psnr - r.alone.psnr, ...
-          num(r.estimated.psnrMoving - r.alone.psnrMoving), dTrue, dBtv);
+  fprintf('%-22s %10s %10s %10s %10s\n', r.name, signed(r.estimated.psnr - r.alone.psnr), ...
+          signed(r.estimated.psnrMoving - r.alone.psnrMoving), signed(dTrue), signed(dBtv));
 end
 end
 
@@ -163,6 +163,15 @@ if isnan(x)
   t = '-';
 else
   t = sprintf('%.2f', x);
+end
+end
+
+function t = signed(x)
+% A difference with its sign; '-' where the case has no such column.
+if isnan(x)
+  t = '-';
+else
+  t = sprintf('%+.2f', x);
 end
 end
 
