@@ -82,6 +82,7 @@ function(qmv_add_mex name)
 
   if(Octave_FOUND)
     add_library(${name}_mex MODULE ${ARG_SOURCES})
+    set_property(GLOBAL APPEND PROPERTY QMV_MEX_TARGETS ${name}_mex)
     target_include_directories(${name}_mex PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
     target_link_libraries(${name}_mex PRIVATE ${_octave_libs} Octave::mex qmv_common ${ARG_LIBRARIES})
     # Only mexFunction is exported (see MexExports.map); code no entry
