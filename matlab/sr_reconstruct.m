@@ -137,13 +137,13 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     weight.
 %
 %   Speed and memory: with 8 colour frames and s = 2, motion estimated, a
-%   reconstruction took 0.36 to 0.37 s for 256 x 256 output and 4.1 to
-%   8.6 s for 1024 x 1024 output on a shared 2-core machine (medians of 5
-%   runs at loads of 1 to 2; the former M-code driver 0.49 to 0.52 s and
-%   7.6 to 9.6 s in the same runs).  At 1024 x 1024 the resident size of
-%   the process rose during a call by 144 to 310 MB (6 to 13 high-
-%   resolution images of 24 MB; the frames are 48 MB), depending on how
-%   much freed memory the allocator had kept from earlier calls.  The
+%   reconstruction took 0.38 s for 256 x 256 output and 5.5 s for
+%   1024 x 1024 output on a quiet 2-core machine (medians of 5 runs; the
+%   former M-code driver 0.47 and 8.3 s in the same run; 0.36 to 0.37 s
+%   and 4.1 to 8.6 s at loads of 1 to 2).  At 1024 x 1024 the resident
+%   size of the process rose during a call by 144 to 310 MB (6 to 13
+%   high-resolution images of 24 MB; the frames are 48 MB), depending on
+%   how much freed memory the allocator had kept from earlier calls.  The
 %   compiled functions use all cores (OMP_NUM_THREADS limits them).
 %
 %   Errors are raised with identifiers 'sr_reconstruct:input' (frames)
