@@ -229,13 +229,17 @@ warned = false;
 trusted = {};
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
-  trusted = anchor_weights(res, bx, maps, masks, ref, s);
-  trusted = share_repeats(trusted, res, maps, ref, s, blur_radius(opts.kernel));
+  means = local_means(res, ref);
+  trusted = anchor_weights(means, bx, maps, masks, ref, s);
+  trusted = share_repeats(trusted, res, means, maps, ref, s, blur_radius(opts.kernel));
 end
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && ~isempty(trusted)
-    fp.vecImgW = robust_weights(res, masks, ref);
+    if it > 1
+      means = local_means(res, ref);
+    end
+    fp.vecImgW = robust_weights(res, means, masks, ref);
     for k = 1:N
       fp.vecImgW{k} = fp.vecImgW{k} .* trusted{k};
     end
@@ -634,7 +638,20 @@ end
 
 % ------------------------------------------------------------ the solver
 
-function wt = robust_weights(res, masks, ref)
+function means = local_means(res, ref)
+% The residuals of each frame but the reference averaged over 3 x 3
+% pixels, plane by plane: what a frame's local misfit is measured by.
+means = cell(size(res));
+for k = [1:ref - 1, ref + 1:numel(res)]
+  r = res{k};
+  for p = 1:size(r, 3)
+    r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
+  end
+  means{k} = r;
+end
+end
+
+function wt = robust_weights(res, means, masks, ref)
 % Data weights of each low-resolution pixel of each frame from its
 % residual, in two parts.  The colour residual of the pixel itself gets a
 % Gaussian weight at three robust deviations of the residual: small
@@ -654,12 +671,8 @@ for k = 1:N
   if k == ref
     continue;
   end
-  r = res{k};
-  rn{k} = sqrt(mean(r .^ 2, 3));
-  for p = 1:size(r, 3)
-    r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
-  end
-  rl{k} = sqrt(mean(r .^ 2, 3));
+  rn{k} = sqrt(mean(res{k} .^ 2, 3));
+  rl{k} = sqrt(mean(means{k} .^ 2, 3));
   m = masks{k}(:, :, 1) > 0;
   pooled = [pooled; rn{k}(m)]; %#ok<AGROW>
   pooledL = [pooledL; rl{k}(m)]; %#ok<AGROW>
@@ -680,9 +693,9 @@ for k = 1:N
 end
 end
 
-function wt = anchor_weights(res, bx, maps, masks, ref, s)
-% Weights, kept through all outer iterations, from the residuals RES
-% against the reference frame's own reconstruction (BX: blurred): the residuals later
+function wt = anchor_weights(means, bx, maps, masks, ref, s)
+% Weights, kept through all outer iterations, from the residuals (their
+% 3 x 3 MEANS) against the reference frame's own reconstruction (BX: blurred): the residuals later
 % taken against the multi-frame estimate let a majority of frames that
 % show something else (a walking person, swaying leaves) partly win.
 % Against the anchor, a frame's local misfit (3 x 3 pixels) is explained
@@ -695,7 +708,7 @@ function wt = anchor_weights(res, bx, maps, masks, ref, s)
 % at edges, a looser one lets moving things in; both measured.)
 [gx, gy] = central_gradients(bx);
 g = sqrt(mean(gx .^ 2 + gy .^ 2, 3)) * s;   % per low-resolution pixel
-N = numel(res);
+N = numel(means);
 wt = masks;
 rl = cell(1, N);
 pooled = [];
@@ -703,11 +716,7 @@ for k = 1:N
   if k == ref
     continue;
   end
-  r = res{k};
-  for p = 1:size(r, 3)
-    r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
-  end
-  rl{k} = sqrt(mean(r .^ 2, 3));
+  rl{k} = sqrt(mean(means{k} .^ 2, 3));
   m = masks{k}(:, :, 1) > 0;
   pooled = [pooled; rl{k}(m)]; %#ok<AGROW>
 end
@@ -728,7 +737,7 @@ for k = 1:N
 end
 end
 
-function wt = share_repeats(wt, res, maps, ref, s, radius)
+function wt = share_repeats(wt, res, means, maps, ref, s, radius)
 % A sample of another frame that lands within the blur's radius of a
 % reference-frame sample sees nearly what that sample sees: it adds no
 % detail, only another draw of the noise and, where the scene changed a
@@ -754,7 +763,7 @@ for k = [1:ref - 1, ref + 1:N]
   col = nearest(:, :, 1);
   row = nearest(:, :, 2);
   inside = isfinite(col) & isfinite(row) & col >= 0 & col < w & row >= 0 & row < h;
-  near{k} = max(0, 1 - off / radius) .* inside .* changed_scene(res{k});
+  near{k} = max(0, 1 - off / radius) .* inside .* changed_scene(res{k}, means{k});
   idx = ones(h, w);
   idx(inside) = 1 + row(inside) + h * col(inside);
   cell_of{k} = idx;
@@ -767,17 +776,13 @@ for k = [1:ref - 1, ref + 1:N]
 end
 end
 
-function c = changed_scene(r)
+function c = changed_scene(r, m)
 % How surely the residuals R of a frame show another scene than the
 % reference frame's rather than noise: noise is independent from pixel to
-% pixel, so its 3 x 3 mean keeps a ninth of its power; a changed scene is
-% coherent and keeps more.  The ratio, 1 for noise, is pooled over 13 x 13
-% pixels; the answer is 0 at 1 and rises to 1 at 1.4 (median ratios
-% measured: 1.0-1.3 on synthetic frames, about 2 on real videos').
-m = r;
-for p = 1:size(r, 3)
-  m(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
-end
+% pixel, so its 3 x 3 mean M keeps a ninth of its power; a changed scene
+% is coherent and keeps more.  The ratio, 1 for noise, is pooled over
+% 13 x 13 pixels; the answer is 0 at 1 and rises to 1 at 1.4 (median
+% ratios measured: 1.0-1.3 on synthetic frames, about 2 on real videos').
 box = ones(13);
 pixel = conv2(mean(r .^ 2, 3), box, 'same');
 local = conv2(mean(m .^ 2, 3), box, 'same');
