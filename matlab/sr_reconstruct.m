@@ -940,10 +940,6 @@ function maps = rigid_motion(maps, ref, identity, bx, frames, s)
 % reconstruction, blurred (BX).  Where the frame disagrees with that
 % motion and the flow explains it clearly better (things that move on
 % their own), the flow stays.
-% The blurred estimate and its gradients, read together by the registration.
-[gx, gy] = central_gradients(bx);
-stack = cat(3, bx, gx, gy);
-clear gx gy;
 for k = 1:numel(maps)
   if k == ref
     continue;
@@ -956,7 +952,7 @@ for k = 1:numel(maps)
   if mean(near(:)) < 0.3
     continue;   % no: the flow it is
   end
-  A = register_affine(A, stack, frames{k}, identity, s);
+  A = register_affine(A, bx, frames{k}, identity, s);
   eRigid = local_misfit(bx, frames{k}, sub + affine_field(A, sub));
   eFlow = local_misfit(bx, frames{k}, maps{k}(1:s:end, 1:s:end, :));
   tau = (2 * 1.4826 * median(sqrt(eRigid(:)))) ^ 2;
@@ -982,13 +978,13 @@ my(~isfinite(my)) = 1;
 out = reshape(read_bilinear(img, mx, my), h, w, size(img, 3));
 end
 
-function A = register_affine(A, stack, frame, identity, s)
+function A = register_affine(A, bx, frame, identity, s)
 % Gauss-Newton on the affine motion A (3 x 2: flow = [col row 1] * A) that
-% makes the blurred estimate, read at the moved sample positions, match
-% FRAME; Cauchy weights leave out what moves on its own.  STACK holds the
-% blurred estimate's planes, then their column and their row gradients.
-[H, W, P3] = size(stack);
-P = P3 / 3;
+% makes the blurred estimate BX, read at the moved sample positions, match
+% FRAME; Cauchy weights leave out what moves on its own.  The gradients are
+% central differences read at the samples only (a bilinear read commutes
+% with a whole-pixel difference), not full-size gradient images.
+[H, W, P] = size(bx);
 % Six parameters need far fewer than all samples: about 4000 evenly spread.
 step = max(1, round(sqrt(numel(frame(:, :, 1)) / 4000)));
 cs = identity(1:s * step:end, 1:s * step:end, 1);
@@ -1004,10 +1000,9 @@ for it = 1:8
   if nnz(ok) < 12
     break;   % too few samples inside the image to trust a step
   end
-  v = read_bilinear(stack, px, py);
-  e = v(:, 1:P) - y;
-  jx = v(:, P + 1:2 * P);
-  jy = v(:, 2 * P + 1:3 * P);
+  e = read_bilinear(bx, px, py) - y;
+  jx = (read_bilinear(bx, px + 1, py) - read_bilinear(bx, px - 1, py)) / 2;
+  jy = (read_bilinear(bx, px, py + 1) - read_bilinear(bx, px, py - 1)) / 2;
   r = sqrt(mean(e .^ 2, 2));
   sigma = max(1.4826 * median(r(ok)), 1e-3);
   w = double(ok) ./ (1 + (r / (2 * sigma)) .^ 2);
