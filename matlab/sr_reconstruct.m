@@ -783,9 +783,9 @@ function c = changed_scene(r, m)
 % is coherent and keeps more.  The ratio, 1 for noise, is pooled over
 % 13 x 13 pixels; the answer is 0 at 1 and rises to 1 at 1.4 (median
 % ratios measured: 1.0-1.3 on synthetic frames, about 2 on real videos').
-box = ones(13);
-pixel = conv2(mean(r .^ 2, 3), box, 'same');
-local = conv2(mean(m .^ 2, 3), box, 'same');
+box = ones(13, 1);   % a 13 x 13 box sum, as a column and a row pass
+pixel = conv2(box, box', mean(r .^ 2, 3), 'same');
+local = conv2(box, box', mean(m .^ 2, 3), 'same');
 c = min(1, max(0, (9 * local ./ max(pixel, realmin) - 1) / 0.4));
 end
 
