@@ -1,5 +1,6 @@
 // The call contract shared by qmv_frame_residuals and qmv_weighted_rhs:
-// out = f(imgI, imgsY, func_param). imgI and func_param are checked by the
+// out = f(imgI, imgsY, func_param), and the result stack of the per-frame
+// functions. imgI and func_param are checked by the
 // operator's own contract (same messages as qmv_system_apply), then imgsY
 // against them. Each entry runs its computation through mexglue's
 // catch-and-report and prints the map warnings after it, outside any
@@ -33,6 +34,16 @@ inline bool IsFrameStackFor(const mxArray* pmxY, const COperatorArguments& args)
     return pDims[0] == static_cast<mwSize>(args.viewX.iRows / args.iScale) &&
            pDims[1] == static_cast<mwSize>(args.viewX.iCols / args.iScale) &&
            nPlanes == static_cast<mwSize>(args.viewX.iPlanes) && nFrames == static_cast<mwSize>(args.iFrames);
+}
+
+// The (H/s) x (W/s) x P x N result of a per-frame function, uninitialised:
+// every caller writes every element.
+inline mxArray* CreateFrameStackArray(const COperatorArguments& args)
+{
+    mwSize aDims[4] = {static_cast<mwSize>(args.viewX.iRows / args.iScale),
+                       static_cast<mwSize>(args.viewX.iCols / args.iScale), static_cast<mwSize>(args.viewX.iPlanes),
+                       static_cast<mwSize>(args.iFrames)};
+    return mxCreateUninitNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
 }
 
 // Checks the call and fills args and stackY, or ends the call through mexErrMsgTxt.

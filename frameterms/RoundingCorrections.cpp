@@ -1,8 +1,11 @@
-// One frame per task; each writes only its own planes. The reads follow the
-// toolbox's M-code: positions clamped to [1, W] x [1, H] (1-based), the
-// nearest pixel at floor(p + 0.5), bilinear weights from the cell whose
-// top-left corner is at most W - 1, H - 1.
+// One frame per task; each writes only its own planes. The nearest pixel is
+// the operator's own rule (mexglue/NearestPixel.h), so the correction is what
+// the operator's rounding costs; the bilinear read takes positions clamped to
+// [1, W] x [1, H] (1-based), from the cell whose top-left corner is at most
+// W - 1, H - 1.
 #include "RoundingCorrections.h"
+
+#include "mexglue/NearestPixel.h"
 
 #include <omp.h>
 
@@ -13,13 +16,13 @@ namespace NSysApply {
 
 namespace {
 
-// Bilinear minus nearest reading of plane pImg (H x W, column-major) at the
-// 1-based position (dX, dY), both already clamped to the image.
-struct CSampleReader {
+// Bilinear reading of plane pImg (H x W, column-major) at the 1-based
+// position (dX, dY), both already clamped to the image.
+struct CBilinearReader {
     int iH, iW;
     std::size_t iDx, iDy;  // offsets of the right and lower neighbours (0 on a 1-wide image)
 
-    CSampleReader(int iRows, int iCols)
+    CBilinearReader(int iRows, int iCols)
         : iH(iRows), iW(iCols), iDx(iCols > 1 ? static_cast<std::size_t>(iRows) : 0), iDy(iRows > 1 ? 1 : 0)
     {}
 
@@ -30,11 +33,8 @@ struct CSampleReader {
         const double fx = dX - dX0, fy = dY - dY0;
         const std::size_t i =
             static_cast<std::size_t>(dY0 - 1) + static_cast<std::size_t>(dX0 - 1) * static_cast<std::size_t>(iH);
-        const double dExact = pImg[i] * ((1 - fx) * (1 - fy)) + pImg[i + iDx] * (fx * (1 - fy)) +
-                              pImg[i + iDy] * ((1 - fx) * fy) + pImg[i + iDx + iDy] * (fx * fy);
-        const std::size_t n = static_cast<std::size_t>(std::floor(dY + 0.5) - 1) +
-                              static_cast<std::size_t>(std::floor(dX + 0.5) - 1) * static_cast<std::size_t>(iH);
-        return dExact - pImg[n];
+        return pImg[i] * ((1 - fx) * (1 - fy)) + pImg[i + iDx] * (fx * (1 - fy)) +
+               pImg[i + iDy] * ((1 - fx) * fy) + pImg[i + iDx + iDy] * (fx * fy);
     }
 };
 
@@ -47,19 +47,24 @@ void FrameCorrections(const COperatorArguments& args, int k, double* pOut)
         std::fill(pOut, pOut + iLowPlane * P, 0.0);
         return;
     }
-    const CSampleReader reader(img.iRows, img.iCols);
+    const CBilinearReader reader(img.iRows, img.iCols);
     const CPlanarView& map = args.vecMaps[k];
     for (int j = 0; j < w; ++j) {
         for (int i = 0; i < h; ++i) {
             const std::size_t o = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h;
-            double dX = map.At(i * s, j * s, 0), dY = map.At(i * s, j * s, 1);
-            if (!std::isfinite(dX) || !std::isfinite(dY)) {
+            const double dMapX = map.At(i * s, j * s, 0), dMapY = map.At(i * s, j * s, 1);
+            int iX = 0, iY = 0;
+            if (!NMexGlue::MapToPixel(dMapX, dMapY, img.iCols, img.iRows, iX, iY)) {
                 for (int c = 0; c < P; ++c) pOut[o + c * iLowPlane] = 0.0;
                 continue;
             }
-            dX = std::min(std::max(dX, 1.0), static_cast<double>(img.iCols));
-            dY = std::min(std::max(dY, 1.0), static_cast<double>(img.iRows));
-            for (int c = 0; c < P; ++c) pOut[o + c * iLowPlane] = reader.Read(img.Plane(c), dX, dY);
+            const double dX = std::min(std::max(dMapX, 1.0), static_cast<double>(img.iCols));
+            const double dY = std::min(std::max(dMapY, 1.0), static_cast<double>(img.iRows));
+            const std::size_t iNearest = static_cast<std::size_t>(iY) + static_cast<std::size_t>(iX) * img.iRows;
+            for (int c = 0; c < P; ++c) {
+                const double* pPlane = img.Plane(c);
+                pOut[o + c * iLowPlane] = reader.Read(pPlane, dX, dY) - pPlane[iNearest];
+            }
         }
     }
 }

@@ -18,14 +18,6 @@ using NSysApply::CFrameWarnings;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_frame_residuals");
 
-mxArray* CreateResidualArray(const NSysApply::CFrameStackView& stackY)
-{
-    mwSize aDims[4] = {static_cast<mwSize>(stackY.iRows), static_cast<mwSize>(stackY.iCols),
-                       static_cast<mwSize>(stackY.iPlanes), static_cast<mwSize>(stackY.iFrames)};
-    // Every element is written, so the host need not clear the array first.
-    return mxCreateUninitNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
-}
-
 }  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
@@ -36,7 +28,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: imgsRes = qmv_frame_residuals(imgI, imgsY, func_param);", args,
                            stackY);
 
-    mxArray* pmxResult = CreateResidualArray(stackY);
+    mxArray* pmxResult = CreateFrameStackArray(args);
     double* pResult = mxGetPr(pmxResult);
     CFrameWarnings warnings;
     const std::string sFailure = NMexGlue::FailureText(

@@ -1,6 +1,7 @@
 // Entry of qmv_rounding_corrections: imgsC = qmv_rounding_corrections(imgI, func_param).
 // Correction k is imgI read bilinearly minus imgI read at the nearest pixel, at
 // the positions of frame k's samples, all frames in parallel.
+#include "FrameTermsEntry.h"
 #include "RoundingCorrections.h"
 #include "contract/ArgumentContract.h"
 #include "mexglue/FailureReport.h"
@@ -16,15 +17,6 @@ using NSysApply::COperatorArguments;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_rounding_corrections");
 
-mxArray* CreateCorrectionArray(const COperatorArguments& args)
-{
-    mwSize aDims[4] = {static_cast<mwSize>(args.viewX.iRows / args.iScale),
-                       static_cast<mwSize>(args.viewX.iCols / args.iScale), static_cast<mwSize>(args.viewX.iPlanes),
-                       static_cast<mwSize>(args.iFrames)};
-    // Every element is written, so the host need not clear the array first.
-    return mxCreateUninitNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
-}
-
 }  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
@@ -37,7 +29,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     COperatorArguments args;
     NSysApply::ReadOperatorArguments(NSysApply::OUT_COUNT, nrhs, prhs, args);
 
-    mxArray* pmxResult = CreateCorrectionArray(args);
+    mxArray* pmxResult = NFrameTerms::CreateFrameStackArray(args);
     double* pResult = mxGetPr(pmxResult);
     const std::string sFailure =
         NMexGlue::FailureText(FAILURE_TEXTS, [&] { NSysApply::ComputeRoundingCorrections(args, pResult); });
