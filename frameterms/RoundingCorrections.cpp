@@ -33,8 +33,8 @@ struct CBilinearReader {
         const double fx = dX - dX0, fy = dY - dY0;
         const std::size_t i =
             static_cast<std::size_t>(dY0 - 1) + static_cast<std::size_t>(dX0 - 1) * static_cast<std::size_t>(iH);
-        return pImg[i] * ((1 - fx) * (1 - fy)) + pImg[i + iDx] * (fx * (1 - fy)) +
-               pImg[i + iDy] * ((1 - fx) * fy) + pImg[i + iDx + iDy] * (fx * fy);
+        return pImg[i] * ((1 - fx) * (1 - fy)) + pImg[i + iDx] * (fx * (1 - fy)) + pImg[i + iDy] * ((1 - fx) * fy) +
+               pImg[i + iDx + iDy] * (fx * fy);
     }
 };
 
