@@ -196,7 +196,7 @@ else
   x = check_initial(opts.initial, H, W, P);
 end
 if opts.robust && N > 1
-  x = anchor_estimate(x, frames{ref}, opts);
+  x = anchor_estimate(x, frames{ref}, opts, identity);
 end
 bx = blurred_estimate(x, opts.kernel, N);
 if strcmp(motion, 'estimated') && N > 1
@@ -222,7 +222,7 @@ info.cgResiduals = zeros(1, opts.outerIterations);
 % the residuals against the reference frame's own reconstruction: the
 % first weights then trust a frame only where it agrees with the
 % reference, instead of mixing all frames in before anything is known.
-correction = rounding_corrections(bx, fp, ref, s);
+correction = rounding_corrections(bx, fp);
 stack = corrected_frames(frames, correction);
 res = {};
 warned = false;
@@ -251,7 +251,7 @@ for it = 1:opts.outerIterations
   warned = warn_if_diverged(x, cgRes, it, opts, warned);
   [res, rmsRes] = frame_residuals(x, stack, fp);
   if it < opts.outerIterations
-    [stack, res, correction] = recorrect(x, frames, res, correction, fp, ref, s);
+    [stack, res, correction] = recorrect(x, frames, res, correction, fp, ref);
   end
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
@@ -571,7 +571,7 @@ N = numel(frames);
 maps = cell(1, N);
 others = [1:ref - 1, ref + 1:N];
 refFrame = colour(frames{ref});
-batch = max(1, flow_threads());
+batch = max(1, qmv_threads());   % one frame per thread and call
 tStart = tic;
 for first = 1:batch:numel(others)
   ks = others(first:min(first + batch - 1, numel(others)));
@@ -591,11 +591,6 @@ for first = 1:batch:numel(others)
   progress(opts, 'sr_reconstruct: motion of %d/%d frames, %.2f s\n', ...
            first + numel(ks) - 1, numel(others), toc(tStart));
 end
-end
-
-function n = flow_threads()
-% Threads of the compiled modules in this session (qmv_threads).
-n = qmv_threads();
 end
 
 function img = colour(img)
@@ -843,18 +838,18 @@ for k = 1:numel(vecImgW)
 end
 end
 
-function x = anchor_estimate(x, frame, opts)
+function x = anchor_estimate(x, frame, opts, identity)
 % The reconstruction from the reference frame alone: what the other
-% frames are first registered and compared with.
+% frames are first registered and compared with.  IDENTITY: the grid, the
+% reference frame's map.
 [H, W, P] = size(x);
-[cols, rows] = meshgrid(1:W, 1:H);
 fp1.idx0 = 1;
 fp1.numFrames = 1;
 fp1.scaleFactor = opts.scale;
 fp1.vecKers = {opts.kernel};
 fp1.imgWs = ones(H, W, P);
 fp1.vecImgW = {ones(size(frame))};
-fp1.vecMapB = {cat(3, cols, rows)};
+fp1.vecMapB = {identity};
 fp1.dataTermScale = 1;
 fp1.eta = opts.lambda;
 % B' U y, the right-hand side of one unweighted, unmoved frame.
@@ -867,7 +862,7 @@ end
 
 % ------------------------------------------- motion between grid points
 
-function c = rounding_corrections(bx, fp, ref, s) %#ok<INUSD>
+function c = rounding_corrections(bx, fp)
 % The operator warps to the nearest high-resolution pixel; a flow of 0.4
 % pixel thus reads a neighbour that is 0.4 pixel off.  The difference
 % between the blurred estimate read at the exact and at the rounded
@@ -912,10 +907,10 @@ for k = 1:numel(frames)
 end
 end
 
-function [stack, res, c] = recorrect(x, frames, res, cOld, fp, ref, s)
+function [stack, res, c] = recorrect(x, frames, res, cOld, fp, ref)
 % New corrections for the new estimate; the residuals follow without
 % another pass of the operator.
-c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp, ref, s);
+c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp);
 stack = corrected_frames(frames, c);
 for k = 1:numel(res)
   res{k} = res{k} - cOld(:, :, :, k) + c(:, :, :, k);
