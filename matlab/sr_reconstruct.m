@@ -162,11 +162,15 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_fields, qmv_weighted_rhs, qmv_frame_residuals,
-%   qmv_rounding_corrections, dpx_guided_smooth.
+%   qmv_rounding_corrections, qmv_heap_reuse, dpx_guided_smooth.
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
 opts = parse_options(varargin, N, [h, w, P]);
+% Full-size arrays are allocated and freed hundreds of times in a call:
+% kept by the process, their pages need not be faulted in again each time.
+heapBefore = qmv_heap_reuse(true);
+heapRestore = onCleanup(@() qmv_heap_reuse(heapBefore));
 s = opts.scale;
 H = h * s;
 W = w * s;

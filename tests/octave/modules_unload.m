@@ -48,6 +48,7 @@ check_unload ('qmv_motion_field', @() qmv_motion_field (imgI(1:64, 1:64, :), img
 check_unload ('dpx_guided_smooth', @() dpx_guided_smooth (imgI(:, :, 1), imgI, 2, 2, 0.1));
 check_unload ('qmv_read_video', @() qmv_read_video (sr_sample_video (), 1, 2));
 check_unload ('qmv_threads', @() qmv_threads ());
+check_unload ('qmv_heap_reuse', @() qmv_heap_reuse ());
 imgsY = repmat (fp.vecImgW{1}, [1, 1, 1, N]);
 % A worker thread's first large block can grow its own heap for good (the
 % allocator trims only the main heap's top): a first call and clear leaves

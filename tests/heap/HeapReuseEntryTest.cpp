@@ -1,0 +1,96 @@
+// qmv_heap_reuse through the stand-in host: it returns the setting before the
+// call, bad flags change nothing, and (with GNU's allocator) a freed large
+// block stays with the process while the setting is on and goes back to the
+// system once it is off.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "mex_standin.h"
+
+namespace {
+
+using NMexStandIn::CallMex;
+using NMexStandIn::CArrayPtr;
+using NMexStandIn::MakeScalar;
+
+// The setting the call returned (as 0 or 1), or -1 when it failed or was not logical.
+int Returned(const std::vector<const mxArray*>& vArgs, int nlhs = 1)
+{
+    NMexStandIn::CCallResult result = CallMex(nlhs, vArgs);
+    EXPECT_TRUE(result.bOk) << result.sError << result.sEscaped;
+    const mxArray* pmx = result.Output();
+    if (!result.bOk || pmx == nullptr || !mxIsLogical(pmx) || mxGetNumberOfElements(pmx) != 1) return -1;
+    return mxGetScalar(pmx) != 0 ? 1 : 0;
+}
+
+TEST(HeapReuseEntry, ReturnsTheSettingBeforeTheCall)
+{
+    CArrayPtr pmxTrue = NMexStandIn::MakeNumeric({1, 1}, mxLOGICAL_CLASS), pmxOne = MakeScalar(1),
+              pmxZero = MakeScalar(0);
+    static_cast<mxLogical*>(mxGetData(pmxTrue.get()))[0] = true;
+    EXPECT_EQ(Returned({}), 0);
+    EXPECT_EQ(Returned({pmxTrue.get()}), 0);
+    EXPECT_EQ(Returned({}, 0), 1);  // into ans
+    EXPECT_EQ(Returned({pmxOne.get()}), 1);
+    EXPECT_EQ(Returned({pmxZero.get()}), 1);
+    EXPECT_EQ(Returned({}), 0);
+    EXPECT_EQ(Returned({pmxOne.get()}), 0);
+    EXPECT_TRUE(NMexStandIn::UnloadModule());  // unloading sets it back
+    EXPECT_EQ(Returned({}), 0);
+}
+
+TEST(HeapReuseEntry, BadFlagsAreRefusedAndChangeNothing)
+{
+    const double dNaN = std::numeric_limits<double>::quiet_NaN();
+    std::vector<CArrayPtr> vBad;
+    for (double d : {2.0, -1.0, 0.5, dNaN, std::numeric_limits<double>::infinity()}) vBad.push_back(MakeScalar(d));
+    vBad.push_back(NMexStandIn::MakeDouble({1, 2}, {1, 0}));
+    vBad.push_back(NMexStandIn::MakeDouble({0, 0}));
+    vBad.push_back(NMexStandIn::MakeString("1"));
+    vBad.push_back(NMexStandIn::MakeComplex({1, 1}, {1}, {1}));
+    vBad.push_back(NMexStandIn::MakeSparse(1, 1));
+    vBad.push_back(NMexStandIn::MakeCell(MakeScalar(1)));
+    for (const CArrayPtr& pmxBad : vBad) {
+        NMexStandIn::CCallResult result = CallMex(1, {pmxBad.get()});
+        EXPECT_FALSE(result.bEscaped);
+        EXPECT_EQ(result.sError, "Error: keep must be true or false!");
+    }
+    CArrayPtr pmxOne = MakeScalar(1);
+    const std::string sUsage = "Usage: previous = qmv_heap_reuse(keep)";
+    EXPECT_EQ(CallMex(1, {pmxOne.get(), pmxOne.get()}).sError, sUsage);
+    EXPECT_EQ(CallMex(2, {pmxOne.get()}).sError, sUsage);
+    EXPECT_EQ(Returned({}), 0);
+}
+
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Bytes of freed memory the main heap keeps after a block of iBytes is
+// allocated, written and freed.
+size_t KeptAfterFree(size_t iBytes)
+{
+    malloc_trim(0);
+    char* p = static_cast<char*>(std::malloc(iBytes));
+    for (size_t i = 0; i < iBytes; i += 4096) p[i] = 1;
+    std::free(p);
+    return mallinfo2().fordblks;
+}
+
+TEST(HeapReuseEntry, KeepsAFreedLargeBlockOnlyWhileOn)
+{
+    const size_t iBlock = size_t{100} << 20;  // above the usual 32 MB threshold
+    CArrayPtr pmxOne = MakeScalar(1), pmxZero = MakeScalar(0);
+    Returned({pmxOne.get()});
+    EXPECT_GE(KeptAfterFree(iBlock), iBlock);
+    Returned({pmxZero.get()});
+    EXPECT_LT(KeptAfterFree(iBlock), iBlock / 2);
+}
+#endif
+
+}  // namespace
