@@ -137,11 +137,13 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     weight.
 %
 %   Speed and memory: with 8 colour frames and s = 2, motion estimated, a
-%   reconstruction took 0.38 s for 256 x 256 output and 5.5 s for
-%   1024 x 1024 output on a quiet 2-core machine (medians of 5 runs; the
-%   former M-code driver 0.47 and 8.3 s in the same run; 0.36 to 0.37 s
-%   and 4.1 to 8.6 s at loads of 1 to 2).  At 1024 x 1024 the resident
-%   size of the process rose during a call by 144 to 310 MB (6 to 13
+%   reconstruction took 0.30 s for 256 x 256 output and 4.3 s for
+%   1024 x 1024 output on a 2-core machine at load 1 (medians of 5 runs;
+%   the former M-code driver 0.44 and 8.3 s in the same run).  For the
+%   length of a call the process keeps the large blocks it frees
+%   (qmv_heap_reuse) instead of faulting their pages in again: that saved
+%   a fifth to a quarter of the time.  At 1024 x 1024 the resident size of
+%   the process rose during a call by 144 to 310 MB (6 to 13
 %   high-resolution images of 24 MB; the frames are 48 MB), depending on
 %   how much freed memory the allocator had kept from earlier calls.  The
 %   compiled functions use all cores (OMP_NUM_THREADS limits them).
@@ -999,9 +1001,8 @@ for it = 1:8
   if nnz(ok) < 12
     break;   % too few samples inside the image to trust a step
   end
-  e = read_bilinear(bx, px, py) - y;
-  jx = (read_bilinear(bx, px + 1, py) - read_bilinear(bx, px - 1, py)) / 2;
-  jy = (read_bilinear(bx, px, py + 1) - read_bilinear(bx, px, py - 1)) / 2;
+  [v, jx, jy] = read_with_gradients(bx, px, py);
+  e = v - y;
   r = sqrt(mean(e .^ 2, 2));
   sigma = max(1.4826 * median(r(ok)), 1e-3);
   w = double(ok) ./ (1 + (r / (2 * sigma)) .^ 2);
@@ -1016,6 +1017,32 @@ for it = 1:8
     break;   % a step of 1/500 pixel changes nothing that matters
   end
 end
+end
+
+function [v, gx, gy] = read_with_gradients(img, px, py)
+% Bilinear reads of IMG at the points (px, py) and its central differences
+% there, (read at px + 1 - read at px - 1) / 2 and likewise along the rows,
+% with one set of corner weights for all five reads.  Points are clamped to
+% [2, W - 1] x [2, H - 1], so that all reads stay inside the image (W, H of
+% at least 3); the registration weighs points outside that range with 0.
+[H, W, Q] = size(img);
+px = min(max(px, 2), W - 1);
+py = min(max(py, 2), H - 1);
+x0 = min(floor(px), W - 2);
+y0 = min(floor(py), H - 2);
+fx = px - x0;
+fy = py - y0;
+w00 = (1 - fx) .* (1 - fy);
+w10 = fx .* (1 - fy);
+w01 = (1 - fx) .* fy;
+w11 = fx .* fy;
+idx = y0 + (x0 - 1) * H;
+planes = reshape(img, H * W, Q);
+at = @(i) planes(i, :) .* w00 + planes(i + H, :) .* w10 + planes(i + 1, :) .* w01 + ...
+          planes(i + H + 1, :) .* w11;
+v = at(idx);
+gx = (at(idx + H) - at(idx - H)) / 2;
+gy = (at(idx + 1) - at(idx - 1)) / 2;
 end
 
 function model = affine_map(A, H, W)
