@@ -5,6 +5,7 @@
 // W - 1, H - 1.
 #include "RoundingCorrections.h"
 
+#include "BilinearReader.h"
 #include "mexglue/NearestPixel.h"
 
 #include <omp.h>
@@ -15,28 +16,6 @@
 namespace NSysApply {
 
 namespace {
-
-// Bilinear reading of plane pImg (H x W, column-major) at the 1-based
-// position (dX, dY), both already clamped to the image.
-struct CBilinearReader {
-    int iH, iW;
-    std::size_t iDx, iDy;  // offsets of the right and lower neighbours (0 on a 1-wide image)
-
-    CBilinearReader(int iRows, int iCols)
-        : iH(iRows), iW(iCols), iDx(iCols > 1 ? static_cast<std::size_t>(iRows) : 0), iDy(iRows > 1 ? 1 : 0)
-    {}
-
-    double Read(const double* pImg, double dX, double dY) const
-    {
-        const double dX0 = std::min(std::floor(dX), static_cast<double>(std::max(iW - 1, 1)));
-        const double dY0 = std::min(std::floor(dY), static_cast<double>(std::max(iH - 1, 1)));
-        const double fx = dX - dX0, fy = dY - dY0;
-        const std::size_t i =
-            static_cast<std::size_t>(dY0 - 1) + static_cast<std::size_t>(dX0 - 1) * static_cast<std::size_t>(iH);
-        return pImg[i] * ((1 - fx) * (1 - fy)) + pImg[i + iDx] * (fx * (1 - fy)) + pImg[i + iDy] * ((1 - fx) * fy) +
-               pImg[i + iDx + iDy] * (fx * fy);
-    }
-};
 
 void FrameCorrections(const COperatorArguments& args, int k, double* pOut)
 {

@@ -37,6 +37,20 @@ std::string DescribeArray(const mxArray* pa)
     return s;
 }
 
+// A real dense double array, or a cell whose set elements all are (the maps
+// of qmv_rigid_motion).
+bool IsRealDenseDouble(const mxArray* pa)
+{
+    if (mxIsCell(pa)) {
+        for (size_t i = 0; i < mxGetNumberOfElements(pa); ++i) {
+            const mxArray* pElement = mxGetCell(pa, i);
+            if (pElement != nullptr && !IsRealDenseDouble(pElement)) return false;
+        }
+        return true;
+    }
+    return mxIsDouble(pa) && !mxIsComplex(pa) && !mxIsSparse(pa);
+}
+
 }  // namespace
 
 std::string Describe(const SCall& call)
@@ -61,8 +75,9 @@ std::string BrokenRule(const SCall& call, const NMexStandIn::CCallResult& result
     if (call.nlhs >= 1) {
         const mxArray* pOut = result.Output(0);
         if (!pOut) return "the call succeeded without setting its output";
-        if (!mxIsDouble(pOut) || mxIsComplex(pOut) || mxIsSparse(pOut))
-            return std::string("the output is not a real dense double array but ") + DescribeArray(pOut);
+        if (!IsRealDenseDouble(pOut))
+            return std::string("the output is not a real dense double array (or a cell of them) but ") +
+                   DescribeArray(pOut);
     }
     return "";
 }
