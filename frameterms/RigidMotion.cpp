@@ -39,7 +39,7 @@ double Median(std::vector<double> vecValues)
 }
 
 // Solves the n x n system M x = b (row-major M) by elimination with partial
-// pivoting; M and b are overwritten. A zero pivot gives non-finite results.
+// pivoting. A zero pivot gives non-finite results.
 template <int N>
 std::array<double, N> Solve(std::array<std::array<double, N>, N> M, std::array<double, N> b)
 {
@@ -153,7 +153,9 @@ struct CReadWithGradients {
         const std::size_t iH = static_cast<std::size_t>(H);
         for (int c = 0; c < img.iPlanes; ++c) {
             const double* p = img.Plane(c);
-            auto at = [&](std::size_t k) { return p[k] * w00 + p[k + iH] * w10 + p[k + 1] * w01 + p[k + iH + 1] * w11; };
+            auto at = [&](std::size_t k) {
+                return p[k] * w00 + p[k + iH] * w10 + p[k + 1] * w01 + p[k + iH + 1] * w11;
+            };
             pV[c] = at(i);
             pGx[c] = (at(i + iH) - at(i - iH)) / 2;
             pGy[c] = (at(i + 1) - at(i - 1)) / 2;
@@ -244,8 +246,8 @@ constexpr double NINTH = 1.0 / 9;  // the 3 x 3 mean's weight, as ones(3) / 9 ho
 // read at the given position of each sample, averaged over 3 x 3 samples
 // (zero outside the frame, as a 'same' convolution).
 template <class FN>
-std::vector<double> LocalMisfit(const CPlanarView& imgB, const CFrameStackView& stackY, int k,
-                                const CFrameGeometry& g, FN&& fnPosition)
+std::vector<double> LocalMisfit(const CPlanarView& imgB, const CFrameStackView& stackY, int k, const CFrameGeometry& g,
+                                FN&& fnPosition)
 {
     const CBilinearReader reader(g.H, g.W);
     std::vector<double> vecE(static_cast<std::size_t>(g.h) * g.w);
@@ -286,8 +288,7 @@ std::vector<char> FlowKept(const std::vector<double>& vecRigid, const std::vecto
     const double dRoot = 2 * 1.4826 * Median(vecRoot);
     const double dTau = dRoot * dRoot;
     std::vector<char> vecUse(vecRigid.size()), vecGrown(vecRigid.size(), 0);
-    for (std::size_t q = 0; q < vecRigid.size(); ++q)
-        vecUse[q] = vecRigid[q] > dTau && vecFlow[q] < 0.5 * vecRigid[q];
+    for (std::size_t q = 0; q < vecRigid.size(); ++q) vecUse[q] = vecRigid[q] > dTau && vecFlow[q] < 0.5 * vecRigid[q];
     for (int j = 0; j < g.w; ++j)
         for (int i = 0; i < g.h; ++i) {
             if (!vecUse[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * g.h]) continue;
@@ -329,8 +330,12 @@ bool AllFinite(const CPlanarView& map)
 void FrameRigidMotion(const COperatorArguments& args, const CFrameStackView& stackY, int k, double* pOut)
 {
     const CPlanarView& map = args.vecMaps[k];
-    const CFrameGeometry g{args.viewX.iRows, args.viewX.iCols, args.viewX.iPlanes, args.iScale,
-                           args.viewX.iRows / args.iScale, args.viewX.iCols / args.iScale};
+    const CFrameGeometry g{args.viewX.iRows,
+                           args.viewX.iCols,
+                           args.viewX.iPlanes,
+                           args.iScale,
+                           args.viewX.iRows / args.iScale,
+                           args.viewX.iCols / args.iScale};
     const std::size_t iMapValues = 2 * map.PlaneSize();
     auto keepGiven = [&] { std::copy(map.pData, map.pData + iMapValues, pOut); };
     if (!AllFinite(map)) return keepGiven();
@@ -338,15 +343,17 @@ void FrameRigidMotion(const COperatorArguments& args, const CFrameStackView& sta
     if (!IsFinite(A) || ShareNear(map, g, A) < 0.3) return keepGiven();
     A = RegisterAffine(A, args.viewX, stackY, k, g);
     if (!IsFinite(A)) return keepGiven();
-    const std::vector<double> vecRigid = LocalMisfit(args.viewX, stackY, k, g, [&](int i, int j, double& dX, double& dY) {
-        const double dC = 1.0 + j * g.s, dR = 1.0 + i * g.s;
-        dX = dC + MotionX(A, dC, dR);
-        dY = dR + MotionY(A, dC, dR);
-    });
-    const std::vector<double> vecFlow = LocalMisfit(args.viewX, stackY, k, g, [&](int i, int j, double& dX, double& dY) {
-        dX = map.At(i * g.s, j * g.s, 0);
-        dY = map.At(i * g.s, j * g.s, 1);
-    });
+    const std::vector<double> vecRigid =
+        LocalMisfit(args.viewX, stackY, k, g, [&](int i, int j, double& dX, double& dY) {
+            const double dC = 1.0 + j * g.s, dR = 1.0 + i * g.s;
+            dX = dC + MotionX(A, dC, dR);
+            dY = dR + MotionY(A, dC, dR);
+        });
+    const std::vector<double> vecFlow =
+        LocalMisfit(args.viewX, stackY, k, g, [&](int i, int j, double& dX, double& dY) {
+            dX = map.At(i * g.s, j * g.s, 0);
+            dY = map.At(i * g.s, j * g.s, 1);
+        });
     BuildMap(map, A, FlowKept(vecRigid, vecFlow, g), g, pOut);
 }
 

@@ -107,7 +107,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     pan), one affine motion per frame, fitted robustly to the flow and
 %     refined by registering the frame against the reference frame's own
 %     reconstruction, replaces the flow, except where the flow explains
-%     the frame clearly better (things that move on their own).
+%     the frame clearly better (things that move on their own;
+%     qmv_rigid_motion, all frames in parallel).
 %     Anchor: with 'robust' and more than one frame, the solve starts from
 %     the reconstruction of the reference frame alone, and the first data
 %     weights come from the residuals against it, so that from the start a
@@ -164,7 +165,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_fields, qmv_weighted_rhs, qmv_frame_residuals,
-%   qmv_rounding_corrections, qmv_heap_reuse, dpx_guided_smooth.
+%   qmv_rounding_corrections, qmv_rigid_motion, qmv_heap_reuse,
+%   dpx_guided_smooth.
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);

@@ -91,8 +91,8 @@ TEST(RigidMotion, NoisyFlowOfAShiftedSceneGivesTheShift)
         for (int x = 4; x < pr.iW - 4; ++x)
             for (int y = 4; y < pr.iH - 4; ++y) {
                 dWorst = std::max(dWorst, std::fabs(pr.vecOut[k][y + x * pr.iH] - (x + 1 + pr.ShiftX(k))));
-                dWorst = std::max(dWorst,
-                                  std::fabs(pr.vecOut[k][y + x * pr.iH + pr.iH * pr.iW] - (y + 1 + pr.ShiftY(k))));
+                dWorst =
+                    std::max(dWorst, std::fabs(pr.vecOut[k][y + x * pr.iH + pr.iH * pr.iW] - (y + 1 + pr.ShiftY(k))));
             }
         EXPECT_LT(dWorst, 0.01) << "frame " << k;  // the flow alone is up to 0.45 off
     }

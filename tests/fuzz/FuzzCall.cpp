@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace NQmvFuzz {
 
@@ -37,14 +38,50 @@ std::string DescribeArray(const mxArray* pa)
     return s;
 }
 
-// A real dense double array, or a cell whose set elements all are (the maps
-// of qmv_rigid_motion).
-bool IsRealDenseDouble(const mxArray* pa)
+// Whether pa has the class, shape and (real) values of an array the call was
+// given, at any depth of its cells and structs.
+bool SameArray(const mxArray* pa, const mxArray* pb)
+{
+    if (mxGetClassID(pa) != mxGetClassID(pb) || mxIsComplex(pa) != mxIsComplex(pb) ||
+        mxIsSparse(pa) != mxIsSparse(pb) || mxGetNumberOfDimensions(pa) != mxGetNumberOfDimensions(pb))
+        return false;
+    for (size_t d = 0; d < mxGetNumberOfDimensions(pa); ++d)
+        if (mxGetDimensions(pa)[d] != mxGetDimensions(pb)[d]) return false;
+    if (mxIsCell(pa) || mxIsStruct(pa) || mxIsSparse(pa)) return false;  // not what a module hands back
+    const size_t nBytes = mxGetNumberOfElements(pa) * mxGetElementSize(pa);
+    return nBytes == 0 || std::memcmp(mxGetData(pa), mxGetData(pb), nBytes) == 0;
+}
+
+bool IsInput(const mxArray* pa, const mxArray* pInput)
+{
+    if (pInput == nullptr) return false;
+    if (SameArray(pa, pInput)) return true;
+    if (mxIsCell(pInput))
+        for (size_t i = 0; i < mxGetNumberOfElements(pInput); ++i)
+            if (IsInput(pa, mxGetCell(pInput, i))) return true;
+    if (mxIsStruct(pInput))
+        for (size_t i = 0; i < mxGetNumberOfElements(pInput); ++i)
+            for (int f = 0; f < mxGetNumberOfFields(pInput); ++f)
+                if (IsInput(pa, mxGetFieldByNumber(pInput, i, f))) return true;
+    return false;
+}
+
+bool IsInputCopy(const mxArray* pa, const SCall& call)
+{
+    for (const auto& pInput : call.vArgs)
+        if (IsInput(pa, pInput.get())) return true;
+    return false;
+}
+
+// A real dense double array, or a cell of them but for elements that are
+// inputs handed back (qmv_rigid_motion returns the reference frame's map,
+// which it never reads, as the caller gave it).
+bool IsRealDenseDouble(const mxArray* pa, const SCall& call)
 {
     if (mxIsCell(pa)) {
         for (size_t i = 0; i < mxGetNumberOfElements(pa); ++i) {
             const mxArray* pElement = mxGetCell(pa, i);
-            if (pElement != nullptr && !IsRealDenseDouble(pElement)) return false;
+            if (pElement != nullptr && !IsRealDenseDouble(pElement, call) && !IsInputCopy(pElement, call)) return false;
         }
         return true;
     }
@@ -75,7 +112,7 @@ std::string BrokenRule(const SCall& call, const NMexStandIn::CCallResult& result
     if (call.nlhs >= 1) {
         const mxArray* pOut = result.Output(0);
         if (!pOut) return "the call succeeded without setting its output";
-        if (!IsRealDenseDouble(pOut))
+        if (!IsRealDenseDouble(pOut, call))
             return std::string("the output is not a real dense double array (or a cell of them) but ") +
                    DescribeArray(pOut);
     }
