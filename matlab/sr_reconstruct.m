@@ -138,9 +138,9 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     weight.
 %
 %   Speed and memory: with 8 colour frames and s = 2, motion estimated, a
-%   reconstruction took 0.30 s for 256 x 256 output and 4.3 s for
-%   1024 x 1024 output on a 2-core machine at load 1 (medians of 5 runs;
-%   the former M-code driver 0.44 and 8.3 s in the same run).  For the
+%   reconstruction took 0.26 s for 256 x 256 output and 3.7 s for
+%   1024 x 1024 output on a 2-core machine at load 1.5 (medians of 5 runs;
+%   the former M-code driver 0.49 and 7.8 s in the same run).  For the
 %   length of a call the process keeps the large blocks it frees
 %   (qmv_heap_reuse) instead of faulting their pages in again: that saved
 %   a fifth to a quarter of the time.  At 1024 x 1024 the resident size of
