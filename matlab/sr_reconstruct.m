@@ -120,13 +120,14 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     share one frame's weight, so that they cannot outvote the reference
 %     frame's scene.
 %     Solve: iteratively reweighted least squares.  Each outer iteration
-%     sets data weights W_k from the residuals (qmv_frame_residuals; a
-%     Gaussian weight on each pixel's residual times one on its 3 x 3 mean
-%     that falls to 0 at three robust deviations: occluded and
-%     misregistered pixels lose their say; the reference frame keeps
-%     weight 1; the data term is scaled by the share of weight lost so
-%     that its balance with the smoothness term stays) and edge-preserving
-%     weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2), builds the
+%     sets data weights W_k from the residuals (qmv_frame_residuals,
+%     qmv_robust_weights: a Gaussian weight on each pixel's residual times
+%     one on its 3 x 3 mean that falls to 0 at three robust deviations:
+%     occluded and misregistered pixels lose their say; the reference
+%     frame keeps weight 1; the data term is scaled by the share of weight
+%     lost so that its balance with the smoothness term stays) and
+%     edge-preserving weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2),
+%     builds the
 %     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k)
 %     (qmv_weighted_rhs), and runs conjugate gradients on the weighted
 %     normal equations with qmv_system_apply as the matrix-vector product,
@@ -165,8 +166,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_fields, qmv_weighted_rhs, qmv_frame_residuals,
-%   qmv_rounding_corrections, qmv_rigid_motion, qmv_heap_reuse,
-%   dpx_guided_smooth.
+%   qmv_rounding_corrections, qmv_rigid_motion, qmv_robust_weights,
+%   qmv_heap_reuse, dpx_guided_smooth.
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
