@@ -39,8 +39,8 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     NMexGlue::ReleaseAtUnload();
     COperatorArguments args;
     NSysApply::CFrameStackView stackRes;
-    ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param);",
-                           args, stackRes);
+    ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param);", args,
+                           stackRes);
 
     std::vector<double*> vecData;
     mxArray* pmxResult = CreateWeightCell(args, vecData);

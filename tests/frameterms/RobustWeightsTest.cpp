@@ -75,7 +75,7 @@ TEST(RobustWeights, ConstantResidualsGiveTheFormulaWithTheirMedians)
     for (int c = 0; c < pr.P; ++c) EXPECT_EQ(pr.Out(2, 2, c, 0), 1.0);  // the reference: its mask
     EXPECT_NEAR(pr.Out(2, 2, 0, 1), dInterior, 1e-12);
     EXPECT_EQ(pr.Out(2, 2, 1, 2), pr.Out(2, 2, 0, 1));  // one weight for all planes and like frames
-    EXPECT_GT(pr.Out(0, 0, 0, 1), dInterior);            // a corner's mean holds 4 of 9 pixels
+    EXPECT_GT(pr.Out(0, 0, 0, 1), dInterior);           // a corner's mean holds 4 of 9 pixels
     EXPECT_EQ(pr.Out(2, 2, 0, 3), 0.0);
 }
 
@@ -91,7 +91,7 @@ TEST(RobustWeights, MasksWeightAndChooseAndNonFiniteResidualsGetZero)
     pr.Compute();
     EXPECT_GT(dFull, 0.0);
     EXPECT_EQ(pr.Out(3, 2, 0, 1), 0.5 * dFull);  // the medians see the same pixels
-    pr.vecMasks[iFrame + 3 + 2 * pr.h] = 0;  // plane 1 at 0: left out of the medians
+    pr.vecMasks[iFrame + 3 + 2 * pr.h] = 0;      // plane 1 at 0: left out of the medians
     pr.Res(0, 0, 1, 2) = std::numeric_limits<double>::quiet_NaN();
     pr.Compute();
     EXPECT_EQ(pr.Out(3, 2, 0, 1), 0.0);
