@@ -140,16 +140,16 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     weight.
 %
 %   Speed and memory: with 8 colour frames and s = 2, motion estimated, a
-%   reconstruction took 0.26 s for 256 x 256 output and 3.7 s for
-%   1024 x 1024 output on a 2-core machine at load 1.5 (medians of 5 runs;
-%   the former M-code driver 0.49 and 7.8 s in the same run).  For the
-%   length of a call the process keeps the large blocks it frees
-%   (qmv_heap_reuse) instead of faulting their pages in again: that saved
-%   a fifth to a quarter of the time.  At 1024 x 1024 the resident size of
-%   the process rose during a call by 144 to 310 MB (6 to 13
-%   high-resolution images of 24 MB; the frames are 48 MB), depending on
-%   how much freed memory the allocator had kept from earlier calls.  The
-%   compiled functions use all cores (OMP_NUM_THREADS limits them).
+%   reconstruction took 0.25 s for 256 x 256 output and 3.6 to 4.1 s for
+%   1024 x 1024 output on a quiet 2-core machine (medians of 5 runs; the
+%   former M-code driver 0.49 and 8.7 s in the same run).  For the length
+%   of a call the process keeps the large blocks it frees (qmv_heap_reuse)
+%   instead of faulting their pages in again: that saved a fifth to a
+%   quarter of the time.  At 1024 x 1024 the resident size of the process
+%   rose during a call by 144 to 430 MB (6 to 18 high-resolution images of
+%   24 MB; the frames are 48 MB), depending on how much freed memory the
+%   allocator had kept from earlier calls.  The compiled functions use all
+%   cores (OMP_NUM_THREADS limits them).
 %
 %   Errors are raised with identifiers 'sr_reconstruct:input' (frames)
 %   and 'sr_reconstruct:option' (options), with texts that start
