@@ -120,18 +120,16 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     share one frame's weight, so that they cannot outvote the reference
 %     frame's scene.
 %     Solve: iteratively reweighted least squares.  Each outer iteration
-%     sets data weights W_k from the residuals (qmv_frame_residuals,
-%     qmv_robust_weights: a Gaussian weight on each pixel's residual times
-%     one on its 3 x 3 mean that falls to 0 at three robust deviations:
-%     occluded and misregistered pixels lose their say; the reference
-%     frame keeps weight 1; the data term is scaled by the share of weight
-%     lost so that its balance with the smoothness term stays) and
-%     edge-preserving weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2),
-%     builds the
+%     sets data weights W_k from the residuals (qmv_frame_residuals; a
+%     Gaussian weight on each pixel's residual times one on its 3 x 3 mean
+%     that falls to 0 at three robust deviations: occluded and
+%     misregistered pixels lose their say; the reference frame keeps
+%     weight 1; the data term is scaled by the share of weight lost so
+%     that its balance with the smoothness term stays) and edge-preserving
+%     weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2), builds the
 %     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k)
 %     (qmv_weighted_rhs), and runs conjugate gradients on the weighted
-%     normal equations (qmv_conjugate_gradients) with qmv_system_apply's
-%     operator as the matrix-vector product,
+%     normal equations with qmv_system_apply as the matrix-vector product,
 %     warm-started from the previous estimate.  The operator warps to the
 %     nearest pixel; the data y_k are corrected by what that rounding
 %     costs at the current estimate (qmv_rounding_corrections), so that
@@ -140,16 +138,16 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     weight.
 %
 %   Speed and memory: with 8 colour frames and s = 2, motion estimated, a
-%   reconstruction took 0.25 s for 256 x 256 output and 3.6 to 4.1 s for
-%   1024 x 1024 output on a quiet 2-core machine (medians of 5 runs; the
-%   former M-code driver 0.49 and 8.7 s in the same run).  For the length
-%   of a call the process keeps the large blocks it frees (qmv_heap_reuse)
-%   instead of faulting their pages in again: that saved a fifth to a
-%   quarter of the time.  At 1024 x 1024 the resident size of the process
-%   rose during a call by 144 to 430 MB (6 to 18 high-resolution images of
-%   24 MB; the frames are 48 MB), depending on how much freed memory the
-%   allocator had kept from earlier calls.  The compiled functions use all
-%   cores (OMP_NUM_THREADS limits them).
+%   reconstruction took 0.26 s for 256 x 256 output and 3.7 s for
+%   1024 x 1024 output on a 2-core machine at load 1.5 (medians of 5 runs;
+%   the former M-code driver 0.49 and 7.8 s in the same run).  For the
+%   length of a call the process keeps the large blocks it frees
+%   (qmv_heap_reuse) instead of faulting their pages in again: that saved
+%   a fifth to a quarter of the time.  At 1024 x 1024 the resident size of
+%   the process rose during a call by 144 to 310 MB (6 to 13
+%   high-resolution images of 24 MB; the frames are 48 MB), depending on
+%   how much freed memory the allocator had kept from earlier calls.  The
+%   compiled functions use all cores (OMP_NUM_THREADS limits them).
 %
 %   Errors are raised with identifiers 'sr_reconstruct:input' (frames)
 %   and 'sr_reconstruct:option' (options), with texts that start
@@ -167,8 +165,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_fields, qmv_weighted_rhs, qmv_frame_residuals,
-%   qmv_rounding_corrections, qmv_rigid_motion, qmv_robust_weights,
-%   qmv_conjugate_gradients, qmv_heap_reuse, dpx_guided_smooth.
+%   qmv_rounding_corrections, qmv_rigid_motion, qmv_heap_reuse,
+%   dpx_guided_smooth.
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
@@ -235,7 +233,7 @@ info.cgResiduals = zeros(1, opts.outerIterations);
 % reference, instead of mixing all frames in before anything is known.
 correction = rounding_corrections(bx, fp);
 stack = corrected_frames(frames, correction);
-res = [];
+res = {};
 warned = false;
 trusted = {};
 if opts.robust && N > 1
@@ -247,7 +245,10 @@ end
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && ~isempty(trusted)
-    fp.vecImgW = robust_weights(x, res, fp, masks);
+    if it > 1
+      means = local_means(res, ref);
+    end
+    fp.vecImgW = robust_weights(res, means, masks, ref);
     for k = 1:N
       fp.vecImgW{k} = fp.vecImgW{k} .* trusted{k};
     end
@@ -642,13 +643,11 @@ end
 % ------------------------------------------------------------ the solver
 
 function means = local_means(res, ref)
-% The residuals (RES: h x w x P x N) of each frame but the reference
-% averaged over 3 x 3 pixels, plane by plane: what a frame's local misfit
-% is measured by.  MEANS: a cell of N.
-N = size(res, 4);
-means = cell(1, N);
-for k = [1:ref - 1, ref + 1:N]
-  r = res(:, :, :, k);
+% The residuals of each frame but the reference averaged over 3 x 3
+% pixels, plane by plane: what a frame's local misfit is measured by.
+means = cell(size(res));
+for k = [1:ref - 1, ref + 1:numel(res)]
+  r = res{k};
   for p = 1:size(r, 3)
     r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
   end
@@ -656,20 +655,46 @@ for k = [1:ref - 1, ref + 1:N]
 end
 end
 
-function wt = robust_weights(x, res, fp, masks)
+function wt = robust_weights(res, means, masks, ref)
 % Data weights of each low-resolution pixel of each frame from its
-% residual (RES: h x w x P x N), in two parts (qmv_robust_weights).  The
-% colour residual of the pixel itself gets a Gaussian weight at three
-% robust deviations of the residual: small misfits (noise, aliasing that
-% the estimate has not resolved yet) keep most of their say.  The residual
-% averaged over 3 x 3 pixels gets a biweight that falls to 0 at 3 robust
-% deviations: aliasing averages out there, a frame that shows something
-% else (an occluding or uncovered object, a wrong flow) does not, and such
-% pixels lose their say entirely instead of keeping a share that 7 frames
-% together would make a ghost.  The reference frame defines the scene and
-% keeps full weight.  MASKS: the frames' validity masks.
-fp.vecImgW = masks;
-wt = qmv_robust_weights(x, res, fp);
+% residual, in two parts.  The colour residual of the pixel itself gets a
+% Gaussian weight at three robust deviations of the residual: small
+% misfits (noise, aliasing that the estimate has not resolved yet) keep
+% most of their say.  The residual averaged over 3 x 3 pixels gets a
+% biweight that falls to 0 at 3 robust deviations: aliasing averages out
+% there, a frame that shows something else (an occluding or uncovered
+% object, a wrong flow) does not, and such pixels lose their say entirely
+% instead of keeping a share that 7 frames together would make a ghost.
+% The reference frame defines the scene and keeps full weight.
+N = numel(res);
+rn = cell(1, N);
+rl = cell(1, N);
+pooled = [];
+pooledL = [];
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  rn{k} = sqrt(mean(res{k} .^ 2, 3));
+  rl{k} = sqrt(mean(means{k} .^ 2, 3));
+  m = masks{k}(:, :, 1) > 0;
+  pooled = [pooled; rn{k}(m)]; %#ok<AGROW>
+  pooledL = [pooledL; rl{k}(m)]; %#ok<AGROW>
+end
+wt = masks;
+if isempty(pooled)
+  return;
+end
+delta = 3 * 1.4826 * median(pooled) + eps;
+cutL = 3 * 1.4826 * median(pooledL) + eps;
+P = size(masks{1}, 3);
+for k = 1:N
+  if k == ref
+    continue;
+  end
+  wk = exp(-0.5 * (rn{k} / delta) .^ 2) .* max(0, 1 - (rl{k} / cutL) .^ 2) .^ 2;
+  wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
+end
 end
 
 function wt = anchor_weights(means, bx, maps, masks, ref, s)
@@ -742,7 +767,7 @@ for k = [1:ref - 1, ref + 1:N]
   col = nearest(:, :, 1);
   row = nearest(:, :, 2);
   inside = isfinite(col) & isfinite(row) & col >= 0 & col < w & row >= 0 & row < h;
-  near{k} = max(0, 1 - off / radius) .* inside .* changed_scene(res(:, :, :, k), means{k});
+  near{k} = max(0, 1 - off / radius) .* inside .* changed_scene(res{k}, means{k});
   idx = ones(h, w);
   idx(inside) = 1 + row(inside) + h * col(inside);
   cell_of{k} = idx;
@@ -896,7 +921,9 @@ function [stack, res, c] = recorrect(x, frames, res, cOld, fp, ref)
 % another pass of the operator.
 c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp);
 stack = corrected_frames(frames, c);
-res = res - cOld + c;
+for k = 1:numel(res)
+  res{k} = res{k} - cOld(:, :, :, k) + c(:, :, :, k);
+end
 end
 
 function bx = blurred_estimate(x, kernel, N)
@@ -955,25 +982,43 @@ b = qmv_weighted_rhs(x, stack, fp);
 end
 
 function [res, rmsRes] = frame_residuals(x, stack, fp)
-% D B M_k x - y_k for every frame (qmv_frame_residuals: h x w x P x N), and
-% their RMS over the pixels that count.
-res = qmv_frame_residuals(x, stack, fp);
+% D B M_k x - y_k for every frame (qmv_frame_residuals), and their RMS over
+% the pixels that count.
+stackRes = qmv_frame_residuals(x, stack, fp);
+N = size(stackRes, 4);
+res = cell(1, N);
 total = 0;
 count = 0;
-for k = 1:size(res, 4)
+for k = 1:N
+  res{k} = stackRes(:, :, :, k);
   m = fp.vecImgW{k} > 0;
-  r = res(:, :, :, k);
-  total = total + sum(r(m) .^ 2);
+  total = total + sum(res{k}(m) .^ 2);
   count = count + nnz(m);
 end
 rmsRes = sqrt(total / max(count, 1));
 end
 
 function [x, n, relRes] = conjugate_gradients(x, b, fp, maxSteps, tol)
-% At most MAXSTEPS steps of conjugate gradients on the weighted normal
-% equations A x = b from X, with qmv_system_apply's operator as A; they end
-% once the residual is at most TOL times |b| (qmv_conjugate_gradients).
-[x, n, relRes] = qmv_conjugate_gradients(x, b, fp, maxSteps, tol);
+r = b - qmv_system_apply(x, fp);
+nb = max(norm(b(:)), realmin);
+p = r;
+rs = r(:)' * r(:);
+n = 0;
+while n < maxSteps && sqrt(rs) > tol * nb
+  Ap = qmv_system_apply(p, fp);
+  pAp = p(:)' * Ap(:);
+  if pAp <= 0
+    break;
+  end
+  alpha = rs / pAp;
+  x = x + alpha * p;
+  r = r - alpha * Ap;
+  rsNew = r(:)' * r(:);
+  p = r + (rsNew / rs) * p;
+  rs = rsNew;
+  n = n + 1;
+end
+relRes = sqrt(rs) / nb;
 end
 
 %!shared truth, frames, maps, kernel
