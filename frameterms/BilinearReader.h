@@ -31,14 +31,12 @@ struct CBilinearReader {
                pImg[i + iDx + iDy] * (fx * fy);
     }
 
-    // Clamps a 1-based position to the image, then reads (non-finite
-    // positions read at 1, as the registration's M-code does).
-    double ReadClamped(const double* pImg, double dX, double dY) const
+    // Clamps a 1-based position to the image (a coordinate that is not
+    // finite becomes 1, as the registration's M-code takes it), for Read.
+    void Clamp(double& dX, double& dY) const
     {
-        if (!std::isfinite(dX)) dX = 1;
-        if (!std::isfinite(dY)) dY = 1;
-        return Read(pImg, std::min(std::max(dX, 1.0), static_cast<double>(iW)),
-                    std::min(std::max(dY, 1.0), static_cast<double>(iH)));
+        dX = std::isfinite(dX) ? std::min(std::max(dX, 1.0), static_cast<double>(iW)) : 1.0;
+        dY = std::isfinite(dY) ? std::min(std::max(dY, 1.0), static_cast<double>(iH)) : 1.0;
     }
 };
 

@@ -83,12 +83,10 @@ CAffine FitAffine(const CPlanarView& map, const CFrameGeometry& g)
     for (int j = 0; j < g.w; j += iStep)
         for (int i = 0; i < g.h; i += iStep) {
             const double dC = 1.0 + j * g.s, dR = 1.0 + i * g.s;
-            const double dU = map.At(i * g.s, j * g.s, 0) - dC, dV = map.At(i * g.s, j * g.s, 1) - dR;
-            if (!std::isfinite(dU) || !std::isfinite(dV)) continue;
             vecC.push_back(dC);
             vecR.push_back(dR);
-            vecU.push_back(dU);
-            vecV.push_back(dV);
+            vecU.push_back(map.At(i * g.s, j * g.s, 0) - dC);
+            vecV.push_back(map.At(i * g.s, j * g.s, 1) - dR);
         }
     const std::size_t n = vecC.size();
     std::vector<double> vecW(n, 1.0), vecRes(n);
@@ -255,10 +253,11 @@ std::vector<double> LocalMisfit(const CPlanarView& imgB, const CFrameStackView& 
         for (int i = 0; i < g.h; ++i) {
             double dX = 0, dY = 0;
             fnPosition(i, j, dX, dY);
+            reader.Clamp(dX, dY);
             const std::size_t o = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * g.h;
             double dSum = 0;
             for (int c = 0; c < g.P; ++c) {
-                const double d = reader.ReadClamped(imgB.Plane(c), dX, dY) - stackY.Plane(k, c)[o];
+                const double d = reader.Read(imgB.Plane(c), dX, dY) - stackY.Plane(k, c)[o];
                 dSum += d * d;
             }
             vecE[o] = dSum / g.P;

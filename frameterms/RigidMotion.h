@@ -20,9 +20,8 @@ namespace NSysApply {
 // the frame. The map is a copy of the given one for a frame whose flow is
 // not rigid (under 30 % of its samples within 1 pixel of the fitted motion),
 // and for one whose fit is not finite or that has too few samples inside the
-// image to register. Map entries that are not finite are left out of the
-// fits and kept. Frames run in parallel; each result is the same whichever
-// thread takes its frame.
+// image to register, and for a map with entries that are not finite. Frames
+// run in parallel; each result is the same whichever thread takes its frame.
 void ComputeRigidMotion(const COperatorArguments& args, const CFrameStackView& stackY,
                         const std::vector<double*>& vecMapsOut);
 

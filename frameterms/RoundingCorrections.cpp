@@ -37,8 +37,8 @@ void FrameCorrections(const COperatorArguments& args, int k, double* pOut)
                 for (int c = 0; c < P; ++c) pOut[o + c * iLowPlane] = 0.0;
                 continue;
             }
-            const double dX = std::min(std::max(dMapX, 1.0), static_cast<double>(img.iCols));
-            const double dY = std::min(std::max(dMapY, 1.0), static_cast<double>(img.iRows));
+            double dX = dMapX, dY = dMapY;
+            reader.Clamp(dX, dY);
             const std::size_t iNearest = static_cast<std::size_t>(iY) + static_cast<std::size_t>(iX) * img.iRows;
             for (int c = 0; c < P; ++c) {
                 const double* pPlane = img.Plane(c);

@@ -217,7 +217,7 @@ fp.dataTermScale = 1;
 fp.eta = opts.lambda;
 bx = blurred_estimate(x, opts.kernel, N);
 if strcmp(motion, 'estimated') && N > 1
-  maps = rigid_motion(maps, bx, frames, fp);
+  maps = rigid_motion(bx, frames, fp);
   fp.vecMapB = maps;
 end
 masks = valid_masks(maps, ref, s, H, W, P);
@@ -936,7 +936,7 @@ if N > 1
 end
 end
 
-function maps = rigid_motion(maps, bx, frames, fp)
+function maps = rigid_motion(bx, frames, fp)
 % Where the scene moves rigidly (a camera's shake, a pan), one affine
 % motion per frame is more exact than the dense flow, which is noisy and
 % biased at sub-pixel level (qmv_rigid_motion: fitted robustly to the flow,
@@ -944,7 +944,6 @@ function maps = rigid_motion(maps, bx, frames, fp)
 % frame's reconstruction, blurred: BX).  Where the frame disagrees with that
 % motion and the flow explains it clearly better (things that move on
 % their own), the flow stays.
-fp.vecMapB = maps;
 maps = qmv_rigid_motion(bx, cat(4, frames{:}), fp);
 end
 

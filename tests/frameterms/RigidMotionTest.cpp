@@ -23,6 +23,13 @@ using NMexStandIn::MakeDouble;
 
 const char* const kUsage = "Usage: vecMapB = qmv_rigid_motion(imgB, imgsY, func_param);";
 
+// The image read bilinearly at a 1-based position, clamped to it.
+double ReadAt(const NSysApply::CBilinearReader& reader, const double* pImg, double dX, double dY)
+{
+    reader.Clamp(dX, dY);
+    return reader.Read(pImg, dX, dY);
+}
+
 double Texture(double x, double y)
 {
     return 0.5 + 0.2 * std::sin(0.45 * x) * std::cos(0.35 * y) + 0.15 * std::sin(0.23 * (x + 2 * y));
@@ -60,7 +67,7 @@ struct CProblem {
             for (int j = 0; j < w; ++j)
                 for (int i = 0; i < h; ++i)
                     vecFrames[i + j * h + k * h * w] =
-                        reader.ReadClamped(vecImg.data(), 1.0 + j * iS + ShiftX(k), 1.0 + i * iS + ShiftY(k));
+                        ReadAt(reader, vecImg.data(), 1.0 + j * iS + ShiftX(k), 1.0 + i * iS + ShiftY(k));
         }
     }
     void Compute()
@@ -123,7 +130,7 @@ TEST(RigidMotion, APatchThatMovesOnItsOwnKeepsItsFlow)
     const NSysApply::CBilinearReader reader(pr.iH, pr.iW);
     for (int j = 8; j < 20; ++j)
         for (int i = 8; i < 20; ++i) {
-            pr.vecFrames[i + j * h + h * h] = reader.ReadClamped(pr.vecImg.data(), 1.0 + j * 2 + 3, 1.0 + i * 2);
+            pr.vecFrames[i + j * h + h * h] = ReadAt(reader, pr.vecImg.data(), 1.0 + j * 2 + 3, 1.0 + i * 2);
             for (int x = 2 * j; x < 2 * j + 2; ++x)
                 for (int y = 2 * i; y < 2 * i + 2; ++y) {
                     pr.vecMaps[1][y + x * pr.iH] = x + 1 + 3;
