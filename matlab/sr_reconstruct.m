@@ -172,9 +172,9 @@ tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
 opts = parse_options(varargin, N, [h, w, P]);
 % Full-size arrays are allocated and freed hundreds of times in a call:
-% kept by the process, their pages need not be faulted in again each time.
-heapBefore = qmv_heap_reuse(true);
-heapRestore = onCleanup(@() qmv_heap_reuse(heapBefore));
+% kept by the process, their pages need not be faulted in again, in this
+% call or the next (the setting stays on; see qmv_heap_reuse).
+qmv_heap_reuse(true);
 s = opts.scale;
 H = h * s;
 W = w * s;

@@ -29,6 +29,9 @@ void SetHeapReuse(bool bKeep)
     // mapping threshold would stay at its 128 kB start.
     mallopt(M_MMAP_THRESHOLD, bKeep ? KEEP_MMAP_THRESHOLD : USUAL_MMAP_THRESHOLD);
     mallopt(M_TRIM_THRESHOLD, bKeep ? KEEP_TRIM_THRESHOLD : USUAL_TRIM_THRESHOLD);
+    // Turned off, the memory kept so far goes back at once, not only when
+    // some later free happens to trim the heap.
+    if (s_bKeep && !bKeep) malloc_trim(0);
 #endif
     s_bKeep = bKeep;
 }

@@ -12,7 +12,8 @@ bool HeapReuseActive();
 // true: blocks up to 256 MB come from the heap and freed memory stays with
 // the process (up to 1 GB at the heap's top) for the next allocation.
 // false: the thresholds the C library's adaptive rule settles at (32 MB and
-// 64 MB), so that freed memory goes back to the system as usual. A C library
+// 64 MB), so that freed memory goes back to the system as usual; switching
+// from true to false hands back what the heap holds free at once. A C library
 // without these controls (or a sanitizer's allocator) keeps its own policy;
 // the setting is still recorded.
 void SetHeapReuse(bool bKeep);

@@ -7,9 +7,10 @@
 %     reference "budget" is the budget itself, so the ratio must reach 1;
 %   - on all threads against one thread (a second Octave started with
 %     OMP_NUM_THREADS=1 and OpenCV on one thread, timed right after);
-%   - at 1024x1024, peak memory above what the process held before the call
-%     (in high-resolution images), against the budget of the frames plus 8
-%     high-resolution images (peak reset and read through /proc/self);
+%   - at 1024x1024, peak memory of a first call in a fresh process above
+%     what the process held before it (in high-resolution images), against
+%     the budget of the frames plus 8 high-resolution images (peak reset
+%     and read through /proc/self);
 %   - per reconstruction against OpenCV's BTV-L1 (bench/btvl1) on the same
 %     8-bit frames, at 256x256 only: one BTV-L1 call reconstructs all 8
 %     frames, so one reconstruction counts as its 14 flows plus an eighth of
@@ -24,33 +25,30 @@ function ms = one_run (fn)
   ms = 1000 * toc (t0);
 endfunction
 
-function kb = status_kb (field)
-  txt = fileread ("/proc/self/status");
-  tok = regexp (txt, [field ":\\s*(\\d+)"], "tokens", "once");
-  kb = str2double (tok{1});
+function out = child_octave (threadsEnv, call, mexDir, benchDir, root)
+  % Runs call in a fresh Octave with the toolkit on its path; its output.
+  cmd = sprintf (["%soctave-cli --no-gui --norc --no-history --quiet --no-window-system " ...
+                  "--eval \"addpath('%s', '%s', '%s', '%s', '-end'); %s\" 2>&1"], threadsEnv, ...
+                 mexDir, fullfile (root, "matlab"), benchDir, ...
+                 fullfile (root, "tests", "octave", "reference"), call);
+  [~, out] = system (cmd);
 endfunction
 
-function peak = peak_bytes (fn)
-  % Resets the peak resident size, runs fn, returns the rise of the peak
-  % above the resident size before the call.
-  fid = fopen ("/proc/self/clear_refs", "w");
-  if (fid < 0)
-    peak = NaN;
-    return;
+function peak = child_peak (n, mexDir, benchDir, root)
+  % The memory of a first call in a fresh process (all threads): in this
+  % process the heap keeps what earlier calls freed, and the rise of the
+  % peak would show nothing.
+  out = child_octave ("", sprintf ("reconstruct_memory_child(%d);", n), mexDir, benchDir, root);
+  tok = regexp (out, "CHILD_PEAK_BYTES ([0-9.NaN]+)", "tokens", "once");
+  if (isempty (tok))
+    error ("bench_reconstruct: memory run failed: %s", out);
   endif
-  fputs (fid, "5");
-  fclose (fid);
-  before = status_kb ("VmRSS");
-  fn ();
-  peak = 1024 * (status_kb ("VmHWM") - before);
+  peak = str2double (tok{1});
 endfunction
 
 function [ms, cpu] = child_run (n, runs, mexDir, benchDir, root)
-  cmd = sprintf (["OMP_NUM_THREADS=1 OPENCV_FOR_THREADS_NUM=1 octave-cli --no-gui --norc --no-history " ...
-                  "--quiet --no-window-system --eval \"addpath('%s', '%s', '%s', '%s', '-end'); " ...
-                  "reconstruct_child(%d, %d);\" 2>&1"], mexDir, fullfile (root, "matlab"), benchDir, ...
-                 fullfile (root, "tests", "octave", "reference"), n, runs);
-  [~, out] = system (cmd);
+  out = child_octave ("OMP_NUM_THREADS=1 OPENCV_FOR_THREADS_NUM=1 ", ...
+                      sprintf ("reconstruct_child(%d, %d);", n, runs), mexDir, benchDir, root);
   tok = regexp (out, "CHILD_MS ([0-9.]+) ([0-9.]+)", "tokens", "once");
   if (isempty (tok))
     error ("bench_reconstruct: one-thread run failed: %s", out);
@@ -129,13 +127,11 @@ for n = [256 1024]
   report_case ("sr_reconstruct", sprintf ("%s_t%d", name, threads), msAll, "1thread", ms1, ...
                {sprintf("ref_cpu_ms=%.1f", cpu1), sprintf("threads=%d", threads), "target=1.7"});
 
-  % Below glibc's mmap threshold the heap reuses resident pages, and the
-  % peak shows nothing: memory is measured at the large size only.
   frameBytes = 8 * numel (frames{1}) * numel (frames);
   hrBytes = 8 * n * n * 3;
   peak = NaN;
   if (n > 256)
-    peak = peak_bytes (fnOurs);
+    peak = child_peak (n, mexDir, benchDir, root);
   endif
   if (isfinite (peak))
     report_case ("sr_reconstruct", [name "_memory"], peak / hrBytes, "budget_hr_images", ...

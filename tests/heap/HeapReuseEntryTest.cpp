@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <limits>
 #include <string>
 #include <vector>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <unistd.h>
 #endif
 
 #include "mex_standin.h"
@@ -90,6 +92,32 @@ TEST(HeapReuseEntry, KeepsAFreedLargeBlockOnlyWhileOn)
     EXPECT_GE(KeptAfterFree(iBlock), iBlock);
     Returned({pmxZero.get()});
     EXPECT_LT(KeptAfterFree(iBlock), iBlock / 2);
+}
+
+// Resident bytes of this process.
+size_t ResidentBytes()
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t iSize = 0, iResident = 0;
+    statm >> iSize >> iResident;
+    return iResident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Memory freed while the setting was on, below a block still in use (where
+// no later free trims the heap), goes back when the setting is turned off.
+TEST(HeapReuseEntry, TurningOffHandsBackWhatWasKept)
+{
+    const size_t iBlock = size_t{64} << 20;
+    CArrayPtr pmxOne = MakeScalar(1), pmxZero = MakeScalar(0);
+    Returned({pmxOne.get()});
+    char* pFreed = static_cast<char*>(std::malloc(iBlock));
+    char* pHeld = static_cast<char*>(std::malloc(4096));
+    for (size_t i = 0; i < iBlock; i += 4096) pFreed[i] = 1;
+    std::free(pFreed);
+    const size_t iBefore = ResidentBytes();
+    Returned({pmxZero.get()});
+    EXPECT_LT(ResidentBytes() + iBlock / 2, iBefore);
+    std::free(pHeld);
 }
 #endif
 
