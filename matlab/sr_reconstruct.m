@@ -129,7 +129,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2), builds the
 %     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k)
 %     (qmv_weighted_rhs), and runs conjugate gradients on the weighted
-%     normal equations with qmv_system_apply as the matrix-vector product,
+%     normal equations (qmv_conjugate_gradients) with qmv_system_apply's
+%     operator as the matrix-vector product,
 %     warm-started from the previous estimate.  The operator warps to the
 %     nearest pixel; the data y_k are corrected by what that rounding
 %     costs at the current estimate (qmv_rounding_corrections), so that
@@ -165,8 +166,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_fields, qmv_weighted_rhs, qmv_frame_residuals,
-%   qmv_rounding_corrections, qmv_rigid_motion, qmv_heap_reuse,
-%   dpx_guided_smooth.
+%   qmv_rounding_corrections, qmv_rigid_motion, qmv_conjugate_gradients,
+%   qmv_heap_reuse, dpx_guided_smooth.
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
@@ -998,26 +999,10 @@ rmsRes = sqrt(total / max(count, 1));
 end
 
 function [x, n, relRes] = conjugate_gradients(x, b, fp, maxSteps, tol)
-r = b - qmv_system_apply(x, fp);
-nb = max(norm(b(:)), realmin);
-p = r;
-rs = r(:)' * r(:);
-n = 0;
-while n < maxSteps && sqrt(rs) > tol * nb
-  Ap = qmv_system_apply(p, fp);
-  pAp = p(:)' * Ap(:);
-  if pAp <= 0
-    break;
-  end
-  alpha = rs / pAp;
-  x = x + alpha * p;
-  r = r - alpha * Ap;
-  rsNew = r(:)' * r(:);
-  p = r + (rsNew / rs) * p;
-  rs = rsNew;
-  n = n + 1;
-end
-relRes = sqrt(rs) / nb;
+% At most MAXSTEPS steps of conjugate gradients on the weighted normal
+% equations A x = b from X, with qmv_system_apply's operator as A; they end
+% once the residual is at most TOL times |b| (qmv_conjugate_gradients).
+[x, n, relRes] = qmv_conjugate_gradients(x, b, fp, maxSteps, tol);
 end
 
 %!shared truth, frames, maps, kernel
