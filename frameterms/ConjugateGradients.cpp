@@ -26,7 +26,8 @@ double Dot(const double* pA, const double* pB, std::ptrdiff_t n)
 #pragma omp parallel for schedule(static)
     for (std::ptrdiff_t iBlock = 0; iBlock < iBlocks; ++iBlock) {
         double dSum = 0;
-        for (std::ptrdiff_t i = iBlock * DOT_BLOCK; i < std::min(n, (iBlock + 1) * DOT_BLOCK); ++i) dSum += pA[i] * pB[i];
+        for (std::ptrdiff_t i = iBlock * DOT_BLOCK; i < std::min(n, (iBlock + 1) * DOT_BLOCK); ++i)
+            dSum += pA[i] * pB[i];
         vecSums[static_cast<std::size_t>(iBlock)] = dSum;
     }
     double dTotal = 0;

@@ -10,8 +10,8 @@
 namespace NSysApply {
 
 struct CCgOutcome {
-    int iSteps = 0;       // steps taken
-    double dRelRes = 0;   // |b - A x| / |b| at the end
+    int iSteps = 0;      // steps taken
+    double dRelRes = 0;  // |b - A x| / |b| at the end
 };
 
 // Starts from pX (H x W x P of args.viewX, column-major; overwritten by the

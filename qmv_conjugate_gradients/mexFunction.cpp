@@ -29,8 +29,7 @@ const char* const USAGE =
 
 bool IsImageLike(const mxArray* pmxB, const CPlanarView& viewX)
 {
-    if (!mxIsDouble(pmxB) || mxIsComplex(pmxB) || mxIsSparse(pmxB) || mxGetNumberOfDimensions(pmxB) > 3)
-        return false;
+    if (!mxIsDouble(pmxB) || mxIsComplex(pmxB) || mxIsSparse(pmxB) || mxGetNumberOfDimensions(pmxB) > 3) return false;
     const mwSize* pDims = mxGetDimensions(pmxB);
     const mwSize nPlanes = mxGetNumberOfDimensions(pmxB) == 3 ? pDims[2] : 1;
     return pDims[0] == static_cast<mwSize>(viewX.iRows) && pDims[1] == static_cast<mwSize>(viewX.iCols) &&
@@ -44,8 +43,7 @@ void CheckSolveArguments(const mxArray* prhs[], COperatorArguments& args)
     const char* sError = nullptr;
     if (!IsImageLike(prhs[IN_B], args.viewX))
         sError = "Error: imgB should be a real double image of the size of imgI.";
-    else if (!IsRealInteger(prhs[IN_STEPS]) || mxGetScalar(prhs[IN_STEPS]) < 0 ||
-             mxGetScalar(prhs[IN_STEPS]) > 1000000)
+    else if (!IsRealInteger(prhs[IN_STEPS]) || mxGetScalar(prhs[IN_STEPS]) < 0 || mxGetScalar(prhs[IN_STEPS]) > 1000000)
         sError = "Error: maxSteps should be a whole number from 0 to 1000000.";
     else if (!IsRealScalar(prhs[IN_TOL]) || !std::isfinite(mxGetScalar(prhs[IN_TOL])) || mxGetScalar(prhs[IN_TOL]) < 0)
         sError = "Error: tol should be a finite real number of at least 0.";
