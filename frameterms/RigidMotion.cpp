@@ -7,6 +7,7 @@
 
 #include "BilinearReader.h"
 #include "FrameFailures.h"
+#include "LocalStatistics.h"
 
 #include <omp.h>
 
@@ -25,18 +26,6 @@ using CAffine = std::array<std::array<double, 2>, 3>;
 struct CFrameGeometry {
     int H, W, P, s, h, w;
 };
-
-// The median of the values (the mean of the two middle ones for an even count).
-double Median(std::vector<double> vecValues)
-{
-    const std::size_t n = vecValues.size();
-    if (n == 0) return std::numeric_limits<double>::quiet_NaN();
-    const auto itMid = vecValues.begin() + static_cast<std::ptrdiff_t>((n - 1) / 2);
-    std::nth_element(vecValues.begin(), itMid, vecValues.end());
-    const double dLow = *itMid;
-    if (n % 2 == 1) return dLow;
-    return (dLow + *std::min_element(itMid + 1, vecValues.end())) / 2;
-}
 
 // Solves the n x n system M x = b (row-major M) by elimination with partial
 // pivoting. A zero pivot gives non-finite results.
@@ -110,7 +99,8 @@ CAffine FitAffine(const CPlanarView& map, const CFrameGeometry& g)
             const double dx = MotionX(A, vecC[q], vecR[q]) - vecU[q], dy = MotionY(A, vecC[q], vecR[q]) - vecV[q];
             vecRes[q] = std::sqrt(dx * dx + dy * dy);
         }
-        const double dSigma = std::max(1.4826 * Median(vecRes), 0.05);
+        std::vector<double> vecSorted = vecRes;  // the median reorders
+        const double dSigma = std::max(1.4826 * Median(vecSorted), 0.05);
         for (std::size_t q = 0; q < n; ++q) {
             const double d = vecRes[q] / (2 * dSigma);
             vecW[q] = 1 / (1 + d * d);
@@ -238,8 +228,6 @@ CAffine RegisterAffine(CAffine A, const CPlanarView& imgB, const CFrameStackView
     return A;
 }
 
-constexpr double NINTH = 1.0 / 9;  // the 3 x 3 mean's weight, as ones(3) / 9 holds it
-
 // Mean squared colour difference between the frame and the blurred estimate
 // read at the given position of each sample, averaged over 3 x 3 samples
 // (zero outside the frame, as a 'same' convolution).
@@ -263,17 +251,7 @@ std::vector<double> LocalMisfit(const CPlanarView& imgB, const CFrameStackView& 
             vecE[o] = dSum / g.P;
         }
     std::vector<double> vecMean(vecE.size());
-    for (int j = 0; j < g.w; ++j)
-        for (int i = 0; i < g.h; ++i) {
-            double dSum = 0;
-            for (int dj = -1; dj <= 1; ++dj)
-                for (int di = -1; di <= 1; ++di) {
-                    const int ii = i + di, jj = j + dj;
-                    if (ii >= 0 && ii < g.h && jj >= 0 && jj < g.w)
-                        dSum += vecE[static_cast<std::size_t>(ii) + static_cast<std::size_t>(jj) * g.h] * NINTH;
-                }
-            vecMean[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * g.h] = dSum;
-        }
+    BoxMean3(vecE.data(), g.h, g.w, vecMean.data());
     return vecMean;
 }
 

@@ -120,13 +120,14 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     share one frame's weight, so that they cannot outvote the reference
 %     frame's scene.
 %     Solve: iteratively reweighted least squares.  Each outer iteration
-%     sets data weights W_k from the residuals (qmv_frame_residuals; a
-%     Gaussian weight on each pixel's residual times one on its 3 x 3 mean
-%     that falls to 0 at three robust deviations: occluded and
-%     misregistered pixels lose their say; the reference frame keeps
-%     weight 1; the data term is scaled by the share of weight lost so
-%     that its balance with the smoothness term stays) and edge-preserving
-%     weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2), builds the
+%     sets data weights W_k from the residuals (qmv_frame_residuals,
+%     qmv_robust_weights: a Gaussian weight on each pixel's residual times
+%     one on its 3 x 3 mean that falls to 0 at three robust deviations:
+%     occluded and misregistered pixels lose their say; the reference
+%     frame keeps weight 1; the data term is scaled by the share of weight
+%     lost so that its balance with the smoothness term stays) and
+%     edge-preserving weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2),
+%     builds the
 %     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k)
 %     (qmv_weighted_rhs), and runs conjugate gradients on the weighted
 %     normal equations (qmv_conjugate_gradients) with qmv_system_apply's
@@ -166,8 +167,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   See also demo_superres, sr_simulate_frames, sr_upscale_bicubic,
 %   qmv_system_apply, qmv_motion_fields, qmv_weighted_rhs, qmv_frame_residuals,
-%   qmv_rounding_corrections, qmv_rigid_motion, qmv_conjugate_gradients,
-%   qmv_heap_reuse, dpx_guided_smooth.
+%   qmv_rounding_corrections, qmv_rigid_motion, qmv_robust_weights,
+%   qmv_conjugate_gradients, qmv_heap_reuse, dpx_guided_smooth.
 
 tTotal = tic;
 [frames, h, w, P, N] = check_frames(frames);
@@ -234,7 +235,7 @@ info.cgResiduals = zeros(1, opts.outerIterations);
 % reference, instead of mixing all frames in before anything is known.
 correction = rounding_corrections(bx, fp);
 stack = corrected_frames(frames, correction);
-res = {};
+res = [];
 warned = false;
 trusted = {};
 if opts.robust && N > 1
@@ -246,10 +247,7 @@ end
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && ~isempty(trusted)
-    if it > 1
-      means = local_means(res, ref);
-    end
-    fp.vecImgW = robust_weights(res, means, masks, ref);
+    fp.vecImgW = robust_weights(x, res, fp, masks);
     for k = 1:N
       fp.vecImgW{k} = fp.vecImgW{k} .* trusted{k};
     end
@@ -644,11 +642,13 @@ end
 % ------------------------------------------------------------ the solver
 
 function means = local_means(res, ref)
-% The residuals of each frame but the reference averaged over 3 x 3
-% pixels, plane by plane: what a frame's local misfit is measured by.
-means = cell(size(res));
-for k = [1:ref - 1, ref + 1:numel(res)]
-  r = res{k};
+% The residuals (RES: h x w x P x N) of each frame but the reference
+% averaged over 3 x 3 pixels, plane by plane: what a frame's local misfit
+% is measured by.  MEANS: a cell of N.
+N = size(res, 4);
+means = cell(1, N);
+for k = [1:ref - 1, ref + 1:N]
+  r = res(:, :, :, k);
   for p = 1:size(r, 3)
     r(:, :, p) = conv2(r(:, :, p), ones(3) / 9, 'same');
   end
@@ -656,46 +656,20 @@ for k = [1:ref - 1, ref + 1:numel(res)]
 end
 end
 
-function wt = robust_weights(res, means, masks, ref)
+function wt = robust_weights(x, res, fp, masks)
 % Data weights of each low-resolution pixel of each frame from its
-% residual, in two parts.  The colour residual of the pixel itself gets a
-% Gaussian weight at three robust deviations of the residual: small
-% misfits (noise, aliasing that the estimate has not resolved yet) keep
-% most of their say.  The residual averaged over 3 x 3 pixels gets a
-% biweight that falls to 0 at 3 robust deviations: aliasing averages out
-% there, a frame that shows something else (an occluding or uncovered
-% object, a wrong flow) does not, and such pixels lose their say entirely
-% instead of keeping a share that 7 frames together would make a ghost.
-% The reference frame defines the scene and keeps full weight.
-N = numel(res);
-rn = cell(1, N);
-rl = cell(1, N);
-pooled = [];
-pooledL = [];
-for k = 1:N
-  if k == ref
-    continue;
-  end
-  rn{k} = sqrt(mean(res{k} .^ 2, 3));
-  rl{k} = sqrt(mean(means{k} .^ 2, 3));
-  m = masks{k}(:, :, 1) > 0;
-  pooled = [pooled; rn{k}(m)]; %#ok<AGROW>
-  pooledL = [pooledL; rl{k}(m)]; %#ok<AGROW>
-end
-wt = masks;
-if isempty(pooled)
-  return;
-end
-delta = 3 * 1.4826 * median(pooled) + eps;
-cutL = 3 * 1.4826 * median(pooledL) + eps;
-P = size(masks{1}, 3);
-for k = 1:N
-  if k == ref
-    continue;
-  end
-  wk = exp(-0.5 * (rn{k} / delta) .^ 2) .* max(0, 1 - (rl{k} / cutL) .^ 2) .^ 2;
-  wt{k} = repmat(wk, [1, 1, P]) .* masks{k};
-end
+% residual (RES: h x w x P x N), in two parts (qmv_robust_weights).  The
+% colour residual of the pixel itself gets a Gaussian weight at three
+% robust deviations of the residual: small misfits (noise, aliasing that
+% the estimate has not resolved yet) keep most of their say.  The residual
+% averaged over 3 x 3 pixels gets a biweight that falls to 0 at 3 robust
+% deviations: aliasing averages out there, a frame that shows something
+% else (an occluding or uncovered object, a wrong flow) does not, and such
+% pixels lose their say entirely instead of keeping a share that 7 frames
+% together would make a ghost.  The reference frame defines the scene and
+% keeps full weight.  MASKS: the frames' validity masks.
+fp.vecImgW = masks;
+wt = qmv_robust_weights(x, res, fp);
 end
 
 function wt = anchor_weights(means, bx, maps, masks, ref, s)
@@ -768,7 +742,7 @@ for k = [1:ref - 1, ref + 1:N]
   col = nearest(:, :, 1);
   row = nearest(:, :, 2);
   inside = isfinite(col) & isfinite(row) & col >= 0 & col < w & row >= 0 & row < h;
-  near{k} = max(0, 1 - off / radius) .* inside .* changed_scene(res{k}, means{k});
+  near{k} = max(0, 1 - off / radius) .* inside .* changed_scene(res(:, :, :, k), means{k});
   idx = ones(h, w);
   idx(inside) = 1 + row(inside) + h * col(inside);
   cell_of{k} = idx;
@@ -922,9 +896,7 @@ function [stack, res, c] = recorrect(x, frames, res, cOld, fp, ref)
 % another pass of the operator.
 c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp);
 stack = corrected_frames(frames, c);
-for k = 1:numel(res)
-  res{k} = res{k} - cOld(:, :, :, k) + c(:, :, :, k);
-end
+res = res - cOld + c;
 end
 
 function bx = blurred_estimate(x, kernel, N)
@@ -982,17 +954,15 @@ b = qmv_weighted_rhs(x, stack, fp);
 end
 
 function [res, rmsRes] = frame_residuals(x, stack, fp)
-% D B M_k x - y_k for every frame (qmv_frame_residuals), and their RMS over
-% the pixels that count.
-stackRes = qmv_frame_residuals(x, stack, fp);
-N = size(stackRes, 4);
-res = cell(1, N);
+% D B M_k x - y_k for every frame (qmv_frame_residuals: h x w x P x N), and
+% their RMS over the pixels that count.
+res = qmv_frame_residuals(x, stack, fp);
 total = 0;
 count = 0;
-for k = 1:N
-  res{k} = stackRes(:, :, :, k);
+for k = 1:size(res, 4)
   m = fp.vecImgW{k} > 0;
-  total = total + sum(res{k}(m) .^ 2);
+  r = res(:, :, :, k);
+  total = total + sum(r(m) .^ 2);
   count = count + nnz(m);
 end
 rmsRes = sqrt(total / max(count, 1));

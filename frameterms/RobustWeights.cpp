@@ -1,0 +1,109 @@
+// Two parallel passes over the frames around the pooled medians: each frame's
+// residual sizes first (its own buffers), then its weights. The arithmetic
+// follows the M-code it replaced (its copy in the tests' reference folder).
+#include "RobustWeights.h"
+
+#include "FrameFailures.h"
+#include "LocalStatistics.h"
+
+#include <omp.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+namespace NSysApply {
+
+namespace {
+
+// The residual sizes of one frame: of each pixel (RMS over the planes) and of
+// its 3 x 3 mean (the mean taken plane by plane, zero outside the frame).
+struct CResidualSizes {
+    std::vector<double> vecPixel, vecLocal;
+};
+
+double MaskAt(const COperatorArguments& args, int k, std::size_t i, int c)
+{
+    return args.bWeighted ? args.vecWeights[k].Plane(c)[i] : 1.0;
+}
+
+CResidualSizes SizesOf(const CFrameStackView& stack, int k)
+{
+    const int P = stack.iPlanes;
+    const std::size_t n = stack.PlaneSize();
+    CResidualSizes sizes{std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)};
+    std::vector<double> vecMean(n);
+    for (int c = 0; c < P; ++c) {
+        const double* pR = stack.Plane(k, c);
+        BoxMean3(pR, stack.iRows, stack.iCols, vecMean.data());
+        for (std::size_t o = 0; o < n; ++o) {
+            sizes.vecPixel[o] += pR[o] * pR[o];
+            sizes.vecLocal[o] += vecMean[o] * vecMean[o];
+        }
+    }
+    for (std::size_t o = 0; o < n; ++o) {
+        sizes.vecPixel[o] = std::sqrt(sizes.vecPixel[o] / P);
+        sizes.vecLocal[o] = std::sqrt(sizes.vecLocal[o] / P);
+    }
+    return sizes;
+}
+
+bool Counts(const COperatorArguments& args, const CResidualSizes& sizes, int k, std::size_t o)
+{
+    return MaskAt(args, k, o, 0) > 0 && std::isfinite(sizes.vecPixel[o]) && std::isfinite(sizes.vecLocal[o]);
+}
+
+void CopyMask(const COperatorArguments& args, int k, std::size_t n, int P, double* pOut)
+{
+    for (int c = 0; c < P; ++c)
+        for (std::size_t o = 0; o < n; ++o) pOut[o + c * n] = MaskAt(args, k, o, c);
+}
+
+}  // namespace
+
+void ComputeRobustWeights(const COperatorArguments& args, const CFrameStackView& stackRes,
+                          const std::vector<double*>& vecWeightsOut)
+{
+    const int iFrames = args.iFrames, P = stackRes.iPlanes;
+    const std::size_t n = stackRes.PlaneSize();
+    std::vector<CResidualSizes> vecSizes(static_cast<std::size_t>(iFrames));
+    CFrameFailures failures(iFrames);
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int k = 0; k < iFrames; ++k)
+        if (k != args.iReferenceFrame) failures.Run(k, [&] { vecSizes[k] = SizesOf(stackRes, k); });
+    failures.RethrowFirst();
+
+    std::vector<double> vecPooled, vecPooledLocal;
+    for (int k = 0; k < iFrames; ++k) {
+        if (k == args.iReferenceFrame) continue;
+        for (std::size_t o = 0; o < n; ++o)
+            if (Counts(args, vecSizes[k], k, o)) {
+                vecPooled.push_back(vecSizes[k].vecPixel[o]);
+                vecPooledLocal.push_back(vecSizes[k].vecLocal[o]);
+            }
+    }
+    const bool bAny = !vecPooled.empty();
+    const double dDelta = bAny ? 3 * 1.4826 * Median(vecPooled) + DBL_EPSILON : 0;
+    const double dCut = bAny ? 3 * 1.4826 * Median(vecPooledLocal) + DBL_EPSILON : 0;
+
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int k = 0; k < iFrames; ++k) {
+        failures.Run(k, [&] {
+            double* pOut = vecWeightsOut[static_cast<std::size_t>(k)];
+            if (k == args.iReferenceFrame || !bAny) return CopyMask(args, k, n, P, pOut);
+            const CResidualSizes& sizes = vecSizes[k];
+            for (std::size_t o = 0; o < n; ++o) {
+                double dW = 0;
+                if (std::isfinite(sizes.vecPixel[o]) && std::isfinite(sizes.vecLocal[o])) {
+                    const double dN = sizes.vecPixel[o] / dDelta, dL = sizes.vecLocal[o] / dCut;
+                    const double dB = std::max(0.0, 1 - dL * dL);
+                    dW = std::exp(-0.5 * (dN * dN)) * (dB * dB);
+                }
+                for (int c = 0; c < P; ++c) pOut[o + c * n] = dW * MaskAt(args, k, o, c);
+            }
+        });
+    }
+    failures.RethrowFirst();
+}
+
+}  // namespace NSysApply

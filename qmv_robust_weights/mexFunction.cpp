@@ -1,0 +1,55 @@
+// Entry of qmv_robust_weights: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param).
+// The data weights of every frame from its residuals (imgI gives only the
+// size; func_param.vecImgW holds the frames' validity masks), frames in
+// parallel.
+#include "FrameTermsEntry.h"
+#include "RobustWeights.h"
+#include "mexglue/FailureReport.h"
+#include "mexglue/ModuleUnload.h"
+
+#include "mex.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace NFrameTerms;
+
+const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_robust_weights");
+
+// A 1 x N cell of uninitialised (H/s) x (W/s) x P weights; their data in vecData.
+mxArray* CreateWeightCell(const COperatorArguments& args, std::vector<double*>& vecData)
+{
+    mxArray* pmxCell = mxCreateCellMatrix(1, static_cast<mwSize>(args.iFrames));
+    mwSize aDims[3] = {static_cast<mwSize>(args.viewX.iRows / args.iScale),
+                       static_cast<mwSize>(args.viewX.iCols / args.iScale), static_cast<mwSize>(args.viewX.iPlanes)};
+    for (int k = 0; k < args.iFrames; ++k) {
+        mxArray* pmxW = mxCreateUninitNumericArray(3, aDims, mxDOUBLE_CLASS, mxREAL);
+        vecData.push_back(mxGetPr(pmxW));
+        mxSetCell(pmxCell, static_cast<mwIndex>(k), pmxW);
+    }
+    return pmxCell;
+}
+
+}  // namespace
+
+void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
+{
+    NMexGlue::ReleaseAtUnload();
+    COperatorArguments args;
+    NSysApply::CFrameStackView stackRes;
+    ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param);", args,
+                           stackRes);
+
+    std::vector<double*> vecData;
+    mxArray* pmxResult = CreateWeightCell(args, vecData);
+    const std::string sFailure =
+        NMexGlue::FailureText(FAILURE_TEXTS, [&] { NSysApply::ComputeRobustWeights(args, stackRes, vecData); });
+    args.Release();
+    if (!sFailure.empty()) {
+        mxDestroyArray(pmxResult);
+        mexErrMsgTxt(sFailure.c_str());
+    }
+    plhs[OUT_RESULT] = pmxResult;
+}
