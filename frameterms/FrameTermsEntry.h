@@ -14,6 +14,8 @@
 
 #include "mex.h"
 
+#include <vector>
+
 namespace NFrameTerms {
 
 using NSysApply::COperatorArguments;
@@ -44,6 +46,21 @@ inline mxArray* CreateFrameStackArray(const COperatorArguments& args)
                        static_cast<mwSize>(args.viewX.iCols / args.iScale), static_cast<mwSize>(args.viewX.iPlanes),
                        static_cast<mwSize>(args.iFrames)};
     return mxCreateUninitNumericArray(4, aDims, mxDOUBLE_CLASS, mxREAL);
+}
+
+// A 1 x N cell of uninitialised (H/s) x (W/s) x P images, one per frame, for
+// per-frame weights; their data in vecData.
+inline mxArray* CreateFrameCell(const COperatorArguments& args, std::vector<double*>& vecData)
+{
+    mxArray* pmxCell = mxCreateCellMatrix(1, static_cast<mwSize>(args.iFrames));
+    mwSize aDims[3] = {static_cast<mwSize>(args.viewX.iRows / args.iScale),
+                       static_cast<mwSize>(args.viewX.iCols / args.iScale), static_cast<mwSize>(args.viewX.iPlanes)};
+    for (int k = 0; k < args.iFrames; ++k) {
+        mxArray* pmxImage = mxCreateUninitNumericArray(3, aDims, mxDOUBLE_CLASS, mxREAL);
+        vecData.push_back(mxGetPr(pmxImage));
+        mxSetCell(pmxCell, static_cast<mwIndex>(k), pmxImage);
+    }
+    return pmxCell;
 }
 
 // Checks the call and fills args and stackY, or ends the call through mexErrMsgTxt.

@@ -34,7 +34,9 @@
 %     Error: keep must be true or false!
 %
 %   Example:
-%     big = sr_reconstruct(frames, 'verbose', false);   % leaves it on
+%     img = sr_sample_image();
+%     frames = sr_simulate_frames(img(1:64, 1:64, :), 2, [0 0; 1 0; 0 1; 1 1], ones(3) / 9, 0.01);
+%     big = sr_reconstruct(frames, 'kernel', ones(3) / 9, 'verbose', false);   % leaves it on
 %     qmv_heap_reuse(false);   % the memory kept for the next call goes back
 %
 %   See also sr_reconstruct, qmv_threads.

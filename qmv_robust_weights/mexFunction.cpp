@@ -18,20 +18,6 @@ using namespace NFrameTerms;
 
 const NMexGlue::CFailureTexts FAILURE_TEXTS = QMV_MODULE_FAILURE_TEXTS("qmv_robust_weights");
 
-// A 1 x N cell of uninitialised (H/s) x (W/s) x P weights; their data in vecData.
-mxArray* CreateWeightCell(const COperatorArguments& args, std::vector<double*>& vecData)
-{
-    mxArray* pmxCell = mxCreateCellMatrix(1, static_cast<mwSize>(args.iFrames));
-    mwSize aDims[3] = {static_cast<mwSize>(args.viewX.iRows / args.iScale),
-                       static_cast<mwSize>(args.viewX.iCols / args.iScale), static_cast<mwSize>(args.viewX.iPlanes)};
-    for (int k = 0; k < args.iFrames; ++k) {
-        mxArray* pmxW = mxCreateUninitNumericArray(3, aDims, mxDOUBLE_CLASS, mxREAL);
-        vecData.push_back(mxGetPr(pmxW));
-        mxSetCell(pmxCell, static_cast<mwIndex>(k), pmxW);
-    }
-    return pmxCell;
-}
-
 }  // namespace
 
 void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
@@ -43,7 +29,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
                            stackRes);
 
     std::vector<double*> vecData;
-    mxArray* pmxResult = CreateWeightCell(args, vecData);
+    mxArray* pmxResult = CreateFrameCell(args, vecData);
     const std::string sFailure =
         NMexGlue::FailureText(FAILURE_TEXTS, [&] { NSysApply::ComputeRobustWeights(args, stackRes, vecData); });
     args.Release();

@@ -60,6 +60,7 @@ check_unload ('qmv_weighted_rhs', @() qmv_weighted_rhs (imgI, imgsY, fp));
 check_unload ('qmv_rounding_corrections', @() qmv_rounding_corrections (imgI, fp));
 check_unload ('qmv_rigid_motion', @() qmv_rigid_motion (imgI, imgsY, fp));
 check_unload ('qmv_robust_weights', @() qmv_robust_weights (imgI, imgsY, fp));
+check_unload ('qmv_anchor_weights', @() qmv_anchor_weights (imgI, imgsY, fp));
 check_unload ('qmv_conjugate_gradients', @() qmv_conjugate_gradients (imgI, imgI, fp, 2, 0));
 frames = cat (4, imgI(1:64, 1:64, :), imgI(2:65, 1:64, :), imgI(3:66, 1:64, :));
 check_unload ('qmv_motion_fields', @() qmv_motion_fields (frames, imgI(1:64, 1:64, :)));
