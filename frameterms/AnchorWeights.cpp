@@ -145,8 +145,8 @@ void Max3(const double* pA, int h, int w, double* pMax)
             double dMax = pA[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h];
             for (int dj = -1; dj <= 1; ++dj)
                 for (int di = -1; di <= 1; ++di) {
-                    const double d = pA[static_cast<std::size_t>((i + di + h) % h) +
-                                        static_cast<std::size_t>((j + dj + w) % w) * h];
+                    const double d =
+                        pA[static_cast<std::size_t>((i + di + h) % h) + static_cast<std::size_t>((j + dj + w) % w) * h];
                     if (d > dMax || std::isnan(dMax)) dMax = d;
                 }
             pMax[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h] = dMax;
@@ -174,8 +174,8 @@ void Repeats(const COperatorArguments& args, const CGeometry& g, const std::vect
             const double dPx = (dMx - 1) / g.s, dPy = (dMy - 1) / g.s;  // in reference samples, 0-based
             const double dCol = std::round(dPx), dRow = std::round(dPy);
             const double dOff = g.s * std::sqrt((dPx - dCol) * (dPx - dCol) + (dPy - dRow) * (dPy - dRow));
-            const bool bInside = std::isfinite(dCol) && std::isfinite(dRow) && dCol >= 0 && dCol < g.w && dRow >= 0 &&
-                                 dRow < g.h;
+            const bool bInside =
+                std::isfinite(dCol) && std::isfinite(dRow) && dCol >= 0 && dCol < g.w && dRow >= 0 && dRow < g.h;
             parts.vecNear[o] = Positive(1 - dOff / dRadius) * (bInside ? 1.0 : 0.0) * parts.vecScene[o];
             parts.vecAt[o] = bInside ? static_cast<std::size_t>(dRow) + static_cast<std::size_t>(dCol) * g.h : 0;
         }
@@ -229,8 +229,8 @@ double KernelRadius(const COperatorArguments& args)
 void ComputeAnchorWeights(const COperatorArguments& args, const CFrameStackView& stackRes,
                           const std::vector<double*>& vecWeightsOut)
 {
-    const CGeometry g{args.viewX.iRows, args.viewX.iCols, args.viewX.iPlanes, args.iScale,
-                      stackRes.iRows,   stackRes.iCols};
+    const CGeometry g{args.viewX.iRows, args.viewX.iCols, args.viewX.iPlanes,
+                      args.iScale,      stackRes.iRows,   stackRes.iCols};
     const int N = args.iFrames, ref = args.iReferenceFrame;
     std::vector<CFrameParts> vecParts;
     for (int k = 0; k < N; ++k) vecParts.emplace_back(k == ref ? 0 : g.Samples());

@@ -27,12 +27,11 @@ double MaskAt(const COperatorArguments& args, int k, std::size_t i, int c)
     return args.bWeighted ? args.vecWeights[k].Plane(c)[i] : 1.0;
 }
 
-CResidualSizes SizesOf(const CFrameStackView& stack, int k)
+// Frame k's sizes into sizes (allocated, zero), with vecMean as scratch.
+void SizesOf(const CFrameStackView& stack, int k, std::vector<double>& vecMean, CResidualSizes& sizes)
 {
     const int P = stack.iPlanes;
     const std::size_t n = stack.PlaneSize();
-    CResidualSizes sizes{std::vector<double>(n, 0.0), std::vector<double>(n, 0.0)};
-    std::vector<double> vecMean(n);
     for (int c = 0; c < P; ++c) {
         const double* pR = stack.Plane(k, c);
         BoxMean3(pR, stack.iRows, stack.iCols, vecMean.data());
@@ -45,7 +44,6 @@ CResidualSizes SizesOf(const CFrameStackView& stack, int k)
         sizes.vecPixel[o] = std::sqrt(sizes.vecPixel[o] / P);
         sizes.vecLocal[o] = std::sqrt(sizes.vecLocal[o] / P);
     }
-    return sizes;
 }
 
 bool Counts(const COperatorArguments& args, const CResidualSizes& sizes, int k, std::size_t o)
@@ -66,14 +64,25 @@ void ComputeRobustWeights(const COperatorArguments& args, const CFrameStackView&
 {
     const int iFrames = args.iFrames, P = stackRes.iPlanes;
     const std::size_t n = stackRes.PlaneSize();
-    std::vector<CResidualSizes> vecSizes(static_cast<std::size_t>(iFrames));
+    // Every buffer comes from the calling thread: a worker's first large
+    // block would grow a heap of its own that outlives the call.
+    std::vector<CResidualSizes> vecSizes;
+    for (int k = 0; k < iFrames; ++k) {
+        const std::size_t m = k == args.iReferenceFrame ? 0 : n;
+        vecSizes.push_back(CResidualSizes{std::vector<double>(m, 0.0), std::vector<double>(m, 0.0)});
+    }
+    const int iThreads = std::max(1, std::min(omp_get_max_threads(), iFrames));
+    std::vector<std::vector<double>> vecScratch(static_cast<std::size_t>(iThreads), std::vector<double>(n));
     CFrameFailures failures(iFrames);
-#pragma omp parallel for schedule(dynamic, 1)
+#pragma omp parallel for schedule(dynamic, 1) num_threads(iThreads)
     for (int k = 0; k < iFrames; ++k)
-        if (k != args.iReferenceFrame) failures.Run(k, [&] { vecSizes[k] = SizesOf(stackRes, k); });
+        if (k != args.iReferenceFrame)
+            failures.Run(k, [&] { SizesOf(stackRes, k, vecScratch[omp_get_thread_num()], vecSizes[k]); });
     failures.RethrowFirst();
 
     std::vector<double> vecPooled, vecPooledLocal;
+    vecPooled.reserve(n * static_cast<std::size_t>(iFrames));
+    vecPooledLocal.reserve(n * static_cast<std::size_t>(iFrames));
     for (int k = 0; k < iFrames; ++k) {
         if (k == args.iReferenceFrame) continue;
         for (std::size_t o = 0; o < n; ++o)
@@ -83,10 +92,19 @@ void ComputeRobustWeights(const COperatorArguments& args, const CFrameStackView&
             }
     }
     const bool bAny = !vecPooled.empty();
-    const double dDelta = bAny ? 3 * 1.4826 * Median(vecPooled) + DBL_EPSILON : 0;
-    const double dCut = bAny ? 3 * 1.4826 * Median(vecPooledLocal) + DBL_EPSILON : 0;
+    double dDelta = 0, dCut = 0;
+    if (bAny) {
+        // The two medians are independent: one thread each.
+#pragma omp parallel sections num_threads(2)
+        {
+#pragma omp section
+            dDelta = 3 * 1.4826 * Median(vecPooled) + DBL_EPSILON;
+#pragma omp section
+            dCut = 3 * 1.4826 * Median(vecPooledLocal) + DBL_EPSILON;
+        }
+    }
 
-#pragma omp parallel for schedule(dynamic, 1)
+#pragma omp parallel for schedule(dynamic, 1) num_threads(iThreads)
     for (int k = 0; k < iFrames; ++k) {
         failures.Run(k, [&] {
             double* pOut = vecWeightsOut[static_cast<std::size_t>(k)];

@@ -3,8 +3,8 @@
 // frames' residuals against the reference frame's own reconstruction (imgB:
 // blurred; func_param.vecImgW holds the frames' validity masks), frames in
 // parallel.
-#include "FrameTermsEntry.h"
 #include "AnchorWeights.h"
+#include "FrameTermsEntry.h"
 #include "mexglue/FailureReport.h"
 #include "mexglue/ModuleUnload.h"
 

@@ -159,8 +159,8 @@ TEST(AnchorWeightsEntry, UsageFrameStackContractAndACellOfWeights)
     }
     CArrayPtr pmxParam = NMexStandIn::MakeStruct(
         "idx0", NMexStandIn::MakeScalar(1).release(), "numFrames", NMexStandIn::MakeScalar(3).release(), "scaleFactor",
-        NMexStandIn::MakeScalar(2).release(), "vecKers", NMexStandIn::MakeCellFrom(std::move(vKers)).release(),
-        "imgWs", MakeDouble({8, 6}, std::vector<double>(48, 1.0)).release(), "vecImgW",
+        NMexStandIn::MakeScalar(2).release(), "vecKers", NMexStandIn::MakeCellFrom(std::move(vKers)).release(), "imgWs",
+        MakeDouble({8, 6}, std::vector<double>(48, 1.0)).release(), "vecImgW",
         NMexStandIn::MakeCellFrom(std::move(vWeights)).release(), "vecMapB",
         NMexStandIn::MakeCellFrom(std::move(vMaps)).release(), "dataTermScale", NMexStandIn::MakeScalar(1).release(),
         "eta", NMexStandIn::MakeScalar(0).release());
