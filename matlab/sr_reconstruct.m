@@ -219,8 +219,9 @@ fp.vecMapB = maps;
 fp.dataTermScale = 1;
 fp.eta = opts.lambda;
 bx = blurred_estimate(x, opts.kernel, N);
+frameStack = cat(4, frames{:});   % h x w x P x N, as the compiled functions take them
 if strcmp(motion, 'estimated') && N > 1
-  maps = rigid_motion(bx, frames, fp);
+  maps = rigid_motion(bx, frameStack, fp);
   fp.vecMapB = maps;
 end
 masks = valid_masks(maps, ref, s, H, W, P);
@@ -234,8 +235,7 @@ info.cgResiduals = zeros(1, opts.outerIterations);
 % the residuals against the reference frame's own reconstruction: the
 % first weights then trust a frame only where it agrees with the
 % reference, instead of mixing all frames in before anything is known.
-correction = rounding_corrections(bx, fp);
-stack = corrected_frames(frames, correction);
+stack = frameStack - rounding_corrections(bx, fp);
 res = [];
 warned = false;
 trusted = {};
@@ -256,10 +256,11 @@ for it = 1:opts.outerIterations
   b = right_hand_side(stack, x, fp);
   [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
   warned = warn_if_diverged(x, cgRes, it, opts, warned);
-  [res, rmsRes] = frame_residuals(x, stack, fp);
   if it < opts.outerIterations
-    [stack, res, correction] = recorrect(x, frames, res, correction, fp, ref);
+    % New corrections for the new estimate, and the residuals against them.
+    stack = frameStack - rounding_corrections(blurred_estimate(x, opts.kernel, N), fp);
   end
+  [res, rmsRes] = frame_residuals(x, stack, fp);
   info.cgIterations(it) = nCg;
   info.cgResiduals(it) = cgRes;
   info.residuals(it) = rmsRes;
@@ -750,23 +751,6 @@ end
 c = qmv_rounding_corrections(bx, fp);
 end
 
-function stack = corrected_frames(frames, c)
-% The frames less their corrections, as the h x w x P x N stack that the
-% compiled functions take (no cell of copies beside it).
-stack = zeros([size(frames{1}, 1), size(frames{1}, 2), size(frames{1}, 3), numel(frames)]);
-for k = 1:numel(frames)
-  stack(:, :, :, k) = frames{k} - c(:, :, :, k);
-end
-end
-
-function [stack, res, c] = recorrect(x, frames, res, cOld, fp, ref)
-% New corrections for the new estimate; the residuals follow without
-% another pass of the operator.
-c = rounding_corrections(blurred_estimate(x, fp.vecKers{ref}, numel(frames)), fp);
-stack = corrected_frames(frames, c);
-res = res - cOld + c;
-end
-
 function bx = blurred_estimate(x, kernel, N)
 % The estimate blurred as the frames see it, read by the rounding
 % corrections, the rigid motion and the anchor weights; a single frame
@@ -777,7 +761,7 @@ if N > 1
 end
 end
 
-function maps = rigid_motion(bx, frames, fp)
+function maps = rigid_motion(bx, frameStack, fp)
 % Where the scene moves rigidly (a camera's shake, a pan), one affine
 % motion per frame is more exact than the dense flow, which is noisy and
 % biased at sub-pixel level (qmv_rigid_motion: fitted robustly to the flow,
@@ -785,7 +769,7 @@ function maps = rigid_motion(bx, frames, fp)
 % frame's reconstruction, blurred: BX).  Where the frame disagrees with that
 % motion and the flow explains it clearly better (things that move on
 % their own), the flow stays.
-maps = qmv_rigid_motion(bx, cat(4, frames{:}), fp);
+maps = qmv_rigid_motion(bx, frameStack, fp);
 end
 
 function ws = smoothness_weights(x, epsilon)
