@@ -73,9 +73,15 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %   Memory
 %     Besides the frames, a call holds N motion maps of (s*h) x (s*w) x 2
 %     doubles (16*N*s^2*h*w bytes: 8 frames of 480 x 640 at s = 2 take
-%     157 MB) and a few (s*h) x (s*w) x P images for the solve; info.maps
-%     returns the maps.  Reconstruct large frames in tiles or with fewer
-%     frames when that does not fit.
+%     157 MB), the frames as one stack, their residuals and corrections,
+%     and several (s*h) x (s*w) x P images for the solve; info.maps
+%     returns the maps.  With 8 colour frames at s = 2, the first call in
+%     a fresh Octave raised its resident size by 785 MB for 1024 x 1024
+%     output (33 such images of 24 MB; the frames take 48 MB), and later
+%     calls by little more: the process keeps what a call frees for
+%     the next one (qmv_heap_reuse; qmv_heap_reuse(false) gives it back).
+%     Reconstruct large frames in tiles or with fewer frames when that
+%     does not fit.
 %
 %   Warnings
 %     'sr_reconstruct:range'      frames beyond the 0..1 scale
@@ -139,17 +145,15 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     Low-resolution pixels whose motion leads outside the image get no
 %     weight.
 %
-%   Speed and memory: with 8 colour frames and s = 2, motion estimated, a
-%   reconstruction took 0.26 s for 256 x 256 output and 3.7 s for
-%   1024 x 1024 output on a 2-core machine at load 1.5 (medians of 5 runs;
-%   the former M-code driver 0.49 and 7.8 s in the same run).  For the
-%   length of a call the process keeps the large blocks it frees
-%   (qmv_heap_reuse) instead of faulting their pages in again: that saved
-%   a fifth to a quarter of the time.  At 1024 x 1024 the resident size of
-%   the process rose during a call by 144 to 310 MB (6 to 13
-%   high-resolution images of 24 MB; the frames are 48 MB), depending on
-%   how much freed memory the allocator had kept from earlier calls.  The
-%   compiled functions use all cores (OMP_NUM_THREADS limits them).
+%   Speed: with 8 colour frames and s = 2, motion estimated, a
+%   reconstruction took 0.24 s for 256 x 256 output and 2.8 s for
+%   1024 x 1024 output on a 2-core machine (medians of 5 repeated calls;
+%   the former M-code driver 0.55 and 9.3 s in the same run).  The first
+%   call in a fresh Octave takes longer (5 to 6 s at 1024 x 1024): every
+%   page of its memory is new to the process.  The process keeps the
+%   large blocks a call frees (qmv_heap_reuse), so later calls find their
+%   pages.  The compiled functions use all cores (OMP_NUM_THREADS limits
+%   them).
 %
 %   Errors are raised with identifiers 'sr_reconstruct:input' (frames)
 %   and 'sr_reconstruct:option' (options), with texts that start
