@@ -149,8 +149,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %   reconstruction took 0.24 s for 256 x 256 output and 2.8 s for
 %   1024 x 1024 output on a 2-core machine (medians of 5 repeated calls;
 %   the former M-code driver 0.55 and 9.3 s in the same run).  The first
-%   call in a fresh Octave takes longer (5 to 6 s at 1024 x 1024): every
-%   page of its memory is new to the process.  The process keeps the
+%   call in a fresh Octave takes longer (4.7 s at 1024 x 1024): every page
+%   of its memory is new to the process.  The process keeps the
 %   large blocks a call frees (qmv_heap_reuse), so later calls find their
 %   pages.  The compiled functions use all cores (OMP_NUM_THREADS limits
 %   them).
