@@ -10,6 +10,7 @@
 
 #include "BilinearReader.h"
 #include "FrameFailures.h"
+#include "FrameMasks.h"
 #include "LocalStatistics.h"
 
 #include <omp.h>
@@ -47,11 +48,6 @@ struct CScratch {
 
     explicit CScratch(std::size_t n) : vecA(n), vecB(n), vecC(n), vecD(n), vecE(n) {}
 };
-
-double MaskAt(const COperatorArguments& args, int k, std::size_t i, int c)
-{
-    return args.bWeighted ? args.vecWeights[k].Plane(c)[i] : 1.0;
-}
 
 double Positive(double d) { return d > 0 ? d : 0.0; }  // NaN gives 0, as max(0, .) does
 
@@ -205,13 +201,6 @@ void Share(const COperatorArguments& args, const CGeometry& g, const CFrameParts
     }
 }
 
-void CopyMask(const COperatorArguments& args, const CGeometry& g, int k, double* pOut)
-{
-    const std::size_t n = g.Samples();
-    for (int c = 0; c < g.P; ++c)
-        for (std::size_t o = 0; o < n; ++o) pOut[o + c * n] = MaskAt(args, k, o, c);
-}
-
 // The reference frame's kernel (the first frame's when there is none) as a
 // column-major array, for BlurRadius.
 double KernelRadius(const COperatorArguments& args)
@@ -278,7 +267,7 @@ void ComputeAnchorWeights(const COperatorArguments& args, const CFrameStackView&
     for (int k = 0; k < N; ++k)
         failures.Run(k, [&] {
             double* pOut = vecWeightsOut[static_cast<std::size_t>(k)];
-            if (k == ref) return CopyMask(args, g, k, pOut);
+            if (k == ref) return CopyMask(args, k, g.Samples(), g.P, pOut);
             Share(args, g, vecParts[k], vecCount, k, pOut);
         });
     failures.RethrowFirst();

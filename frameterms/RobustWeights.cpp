@@ -4,6 +4,7 @@
 #include "RobustWeights.h"
 
 #include "FrameFailures.h"
+#include "FrameMasks.h"
 #include "LocalStatistics.h"
 
 #include <omp.h>
@@ -21,11 +22,6 @@ namespace {
 struct CResidualSizes {
     std::vector<double> vecPixel, vecLocal;
 };
-
-double MaskAt(const COperatorArguments& args, int k, std::size_t i, int c)
-{
-    return args.bWeighted ? args.vecWeights[k].Plane(c)[i] : 1.0;
-}
 
 // Frame k's sizes into sizes (allocated, zero), with vecMean as scratch.
 void SizesOf(const CFrameStackView& stack, int k, std::vector<double>& vecMean, CResidualSizes& sizes)
@@ -49,12 +45,6 @@ void SizesOf(const CFrameStackView& stack, int k, std::vector<double>& vecMean, 
 bool Counts(const COperatorArguments& args, const CResidualSizes& sizes, int k, std::size_t o)
 {
     return MaskAt(args, k, o, 0) > 0 && std::isfinite(sizes.vecPixel[o]) && std::isfinite(sizes.vecLocal[o]);
-}
-
-void CopyMask(const COperatorArguments& args, int k, std::size_t n, int P, double* pOut)
-{
-    for (int c = 0; c < P; ++c)
-        for (std::size_t o = 0; o < n; ++o) pOut[o + c * n] = MaskAt(args, k, o, c);
 }
 
 }  // namespace
