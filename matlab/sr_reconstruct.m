@@ -187,8 +187,7 @@ H = h * s;
 W = w * s;
 ref = opts.refFrame;
 
-[cols, rows] = meshgrid(1:W, 1:H);
-identity = cat(3, cols, rows);
+identity = cat(3, repmat(1:W, H, 1), repmat((1:H)', 1, W));
 
 tMotion = tic;
 if isempty(opts.maps)
@@ -224,13 +223,16 @@ fp.dataTermScale = 1;
 fp.eta = opts.lambda;
 bx = blurred_estimate(x, opts.kernel, N);
 frameStack = cat(4, frames{:});   % h x w x P x N, as the compiled functions take them
+frames = [];   % the stack holds them now (frees the converted copy of integer frames)
 if strcmp(motion, 'estimated') && N > 1
   maps = rigid_motion(bx, frameStack, fp);
   fp.vecMapB = maps;
 end
-masks = valid_masks(maps, ref, s, H, W, P);
+masks = valid_masks(maps, ref, s, H, W);   % one plane per frame
 masks = without_unknown_motion(masks, unknown, ref, opts.kernel, s);
-fp.vecImgW = masks;
+if ~(opts.robust && N > 1)
+  fp.vecImgW = all_planes(masks, P);   % else the robust weights, in the loop
+end
 
 info.cgIterations = zeros(1, opts.outerIterations);
 info.residuals = zeros(1, opts.outerIterations);
@@ -247,10 +249,13 @@ if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
   trusted = anchor_weights(bx, res, fp, masks);
 end
+bx = [];
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && ~isempty(trusted)
+    fp.vecImgW = cell(1, N);   % freed before the new ones are made
     fp.vecImgW = robust_weights(x, res, fp, masks);
+    res = [];   % not needed until the next residuals: the solve gets its memory
     for k = 1:N
       fp.vecImgW{k} = fp.vecImgW{k} .* trusted{k};
     end
@@ -259,9 +264,11 @@ for it = 1:opts.outerIterations
   fp.imgWs = smoothness_weights(x, opts.tvEpsilon);
   b = right_hand_side(stack, x, fp);
   [x, nCg, cgRes] = conjugate_gradients(x, b, fp, opts.cgIterations, opts.cgTolerance);
+  b = [];
   warned = warn_if_diverged(x, cgRes, it, opts, warned);
   if it < opts.outerIterations
     % New corrections for the new estimate, and the residuals against them.
+    stack = [];
     stack = frameStack - rounding_corrections(blurred_estimate(x, opts.kernel, N), fp);
   end
   [res, rmsRes] = frame_residuals(x, stack, fp);
@@ -613,7 +620,7 @@ end
 img = min(max(img, 0), 1);
 end
 
-function masks = valid_masks(maps, ref, s, H, W, P)
+function masks = valid_masks(maps, ref, s, H, W)
 % A low-resolution pixel whose high-resolution sample is moved to a point
 % outside the reference grid (the scene part it shows is not in x) would
 % only pull the border pixels; it gets weight 0.
@@ -627,7 +634,7 @@ for k = 1:N
     my = maps{k}(1:s:end, 1:s:end, 2);
     m = mx >= 0.5 & mx < W + 0.5 & my >= 0.5 & my < H + 0.5;
   end
-  masks{k} = repmat(double(m), [1, 1, P]);
+  masks{k} = double(m);
 end
 end
 
@@ -638,7 +645,7 @@ for k = 1:numel(unknown)
   if k ~= ref && ~isempty(unknown{k})
     reach = conv2(double(unknown{k}), ones(size(kernel)), 'same') > 0;
     seen = reach(1:s:end, 1:s:end);
-    masks{k} = masks{k} .* repmat(double(~seen), [1, 1, size(masks{k}, 3)]);
+    masks{k} = masks{k} .* double(~seen);
   end
 end
 end
@@ -656,8 +663,8 @@ function wt = robust_weights(x, res, fp, masks)
 % else (an occluding or uncovered object, a wrong flow) does not, and such
 % pixels lose their say entirely instead of keeping a share that 7 frames
 % together would make a ghost.  The reference frame defines the scene and
-% keeps full weight.  MASKS: the frames' validity masks.
-fp.vecImgW = masks;
+% keeps full weight.  MASKS: the frames' validity masks (one plane).
+fp.vecImgW = all_planes(masks, size(x, 3));
 wt = qmv_robust_weights(x, res, fp);
 end
 
@@ -688,9 +695,14 @@ function wt = anchor_weights(bx, res, fp, masks)
 % of one reference sample together count as much as one frame; the far
 % part, detail between the reference's samples, keeps its full weight.
 % Repeats of an unchanged scene keep their weight: they average the noise.
-% MASKS: the frames' validity masks.
-fp.vecImgW = masks;
+% MASKS: the frames' validity masks (one plane).  WT: one plane per frame
+% (the planes of a pixel share its weight), which the caller's weights of
+% all planes take by broadcasting.
+fp.vecImgW = all_planes(masks, size(bx, 3));
 wt = qmv_anchor_weights(bx, res, fp);
+for k = 1:numel(wt)
+  wt{k} = wt{k}(:, :, 1);
+end
 end
 
 function scale = data_scale(vecImgW, masks)
@@ -699,11 +711,21 @@ function scale = data_scale(vecImgW, masks)
 % restores that balance.
 kept = 0;
 full = 0;
+P = size(vecImgW{1}, 3);
 for k = 1:numel(masks)
   kept = kept + sum(vecImgW{k}(:));
-  full = full + sum(masks{k}(:));
+  full = full + P * sum(masks{k}(:));
 end
 scale = full / max(kept, eps);
+end
+
+function m = all_planes(masks, P)
+% The one-plane masks as the weights of all P planes, which the compiled
+% functions take (kept as one plane between calls: a third of the memory).
+m = cell(size(masks));
+for k = 1:numel(masks)
+  m{k} = repmat(masks{k}, [1, 1, P]);
+end
 end
 
 function w = frame_weights(vecImgW)
