@@ -13,6 +13,7 @@
 // Two kinds of case: "_filter" times the filter on images already in memory,
 // as OpenCV is timed; "_entry" times the whole module call through the
 // stand-in host, conversions from and to MATLAB's column-major doubles included.
+#include "BenchTiming.h"
 #include "dpx_guided_smooth/ImgBilatFilter.h"
 #include "mex_standin.h"
 
@@ -33,31 +34,14 @@
 
 namespace {
 
+using NBench::Median;
+using NBench::RunCount;
+using NBench::WallMs;
 using CGuide = CImage2D<NColor::CColorRGB<float>>;
 using CFilter = CImgBilatFilter<float, NColor::CColorRGB<float>>;
 
 constexpr int iSize = 512;
 constexpr float fReps = 0.2f;
-
-int RunCount()
-{
-    const char* pRuns = std::getenv("QMV_BENCH_RUNS");
-    return std::max(pRuns ? std::atoi(pRuns) : 11, 5);
-}
-
-double WallMs()
-{
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
-}
 
 // Interleaved timing after one warm-up of each: load from other users of the
 // machine falls on both sides alike. Returns the two medians in ms.

@@ -15,19 +15,16 @@
 #include <opencv2/imgproc.hpp>
 #include <opencv2/video/tracking.hpp>
 
+#include "BenchTiming.h"
 #include "mex_standin.h"
 #include "qmv_heap_reuse/HeapReuse.h"
 
 namespace {
 
+using NBench::ClockMs;
+using NBench::Median;
+using NBench::RunCount;
 using NMexStandIn::CArrayPtr;
-
-int RunCount()
-{
-    const char* pRuns = std::getenv("QMV_BENCH_RUNS");
-    const int iRuns = pRuns ? std::atoi(pRuns) : 11;
-    return std::max(iRuns, 5);
-}
 
 // The sample frames lie in data/ of the source tree (__FILE__ alone is
 // relative when the build rewrites paths, as ccache with a base folder does).
@@ -79,13 +76,6 @@ cv::Mat GreyFrame(const cv::Mat& matRGB)
     return matGrey;
 }
 
-double ClockMs(clockid_t clock)
-{
-    timespec t;
-    clock_gettime(clock, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
-}
-
 // Wall time and process CPU time of one run, in ms. On a shared machine the
 // CPU time is the steadier figure: other users' load stretches wall time only.
 struct STiming {
@@ -99,13 +89,6 @@ void Time(STiming& timing, FN&& fn)
     fn();
     timing.vWall.push_back(ClockMs(CLOCK_MONOTONIC) - dWall0);
     timing.vCpu.push_back(ClockMs(CLOCK_PROCESS_CPUTIME_ID) - dCpu0);
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : 0.5 * (v[n / 2 - 1] + v[n / 2]);
 }
 
 // Largest difference between the module's result and the direct call's flow.

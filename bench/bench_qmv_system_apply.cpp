@@ -12,6 +12,7 @@
 #include "frameloop/LargeBuffers.h"
 #include "tests/reference/ReferenceSystemOperator.h"
 
+#include "BenchTiming.h"
 #include "mex_standin.h"
 #include "tests/sysapply/AllocationMeter.h"
 
@@ -19,7 +20,6 @@
 #include <opencv2/core.hpp>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,14 +31,10 @@ namespace {
 
 using namespace NMexStandIn;
 using namespace NSysApply;
+using NBench::Median;
+using NBench::RunCount;
 
 const int N = 8, P = 3;
-
-int RunCount()
-{
-    const char* pRuns = std::getenv("QMV_BENCH_RUNS");
-    return std::max(pRuns ? std::atoi(pRuns) : 11, 5);
-}
 
 // Inputs shaped like a reconstruction's: frame 1 is the reference, the others
 // move by sub-pixel shifts and small rotations with jitter (so some entries
@@ -86,25 +82,9 @@ CProblem MakeProblem(int iSize, int iScale, int iKernel)
     return pr;
 }
 
-double NowMs()
-{
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 // Process CPU time: on a shared machine, load from other users stretches the
 // wall time of a two-thread run far more than its CPU time.
-double CpuMs()
-{
-    timespec t;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec * 1e-6;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : 0.5 * (v[v.size() / 2 - 1] + v[v.size() / 2]);
-}
+double CpuMs() { return NBench::ClockMs(CLOCK_PROCESS_CPUTIME_ID); }
 
 struct CTiming {
     double dWall = 0, dCpu = 0;  // medians, ms
@@ -118,9 +98,9 @@ void TimeInterleaved(int iRuns, const TA& fnA, const TB& fnB, CTiming& a, CTimin
     fnB();
     std::vector<double> vWallA, vWallB, vCpuA, vCpuB;
     auto fnTime = [](const auto& fn, std::vector<double>& vWall, std::vector<double>& vCpu) {
-        const double dWall = NowMs(), dCpu = CpuMs();
+        const double dWall = NBench::WallMs(), dCpu = CpuMs();
         fn();
-        vWall.push_back(NowMs() - dWall);
+        vWall.push_back(NBench::WallMs() - dWall);
         vCpu.push_back(CpuMs() - dCpu);
     };
     for (int i = 0; i < iRuns; ++i) {

@@ -11,6 +11,11 @@
 %     what the process held before it (in high-resolution images), against
 %     the budget of the frames plus 8 high-resolution images (peak reset
 %     and read through /proc/self);
+%   - at 1024x1024, the time of that first call against a later call in
+%     this process (every page of a first call's memory is new to the
+%     process), and the first call of a process started with the C
+%     library's transparent huge pages for the heap
+%     (GLIBC_TUNABLES=glibc.malloc.hugetlb=1) against the default;
 %   - per reconstruction against OpenCV's BTV-L1 (bench/btvl1) on the same
 %     8-bit frames, at 256x256 only: one BTV-L1 call reconstructs all 8
 %     frames, so one reconstruction counts as its 14 flows plus an eighth of
@@ -34,16 +39,17 @@ function out = child_octave (threadsEnv, call, mexDir, benchDir, root)
   [~, out] = system (cmd);
 endfunction
 
-function peak = child_peak (n, mexDir, benchDir, root)
-  % The memory of a first call in a fresh process (all threads): in this
-  % process the heap keeps what earlier calls freed, and the rise of the
-  % peak would show nothing.
-  out = child_octave ("", sprintf ("reconstruct_memory_child(%d);", n), mexDir, benchDir, root);
-  tok = regexp (out, "CHILD_PEAK_BYTES ([0-9.NaN]+)", "tokens", "once");
+function [peak, msFirst] = child_first_call (env, n, mexDir, benchDir, root)
+  % The memory and time of a first call in a fresh process (all threads): in
+  % this process the heap keeps what earlier calls freed, and the rise of
+  % the peak would show nothing.
+  out = child_octave (env, sprintf ("reconstruct_memory_child(%d);", n), mexDir, benchDir, root);
+  tok = regexp (out, "CHILD_PEAK_BYTES ([0-9.NaN]+)\\s+CHILD_FIRST_MS ([0-9.]+)", "tokens", "once");
   if (isempty (tok))
-    error ("bench_reconstruct: memory run failed: %s", out);
+    error ("bench_reconstruct: first-call run failed: %s", out);
   endif
   peak = str2double (tok{1});
+  msFirst = str2double (tok{2});
 endfunction
 
 function [ms, cpu] = child_run (n, runs, mexDir, benchDir, root)
@@ -131,7 +137,11 @@ for n = [256 1024]
   hrBytes = 8 * n * n * 3;
   peak = NaN;
   if (n > 256)
-    peak = child_peak (n, mexDir, benchDir, root);
+    [peak, msFirst] = child_first_call ("", n, mexDir, benchDir, root);
+    [~, msHuge] = child_first_call ("GLIBC_TUNABLES=glibc.malloc.hugetlb=1 ", n, mexDir, benchDir, root);
+    report_case ("sr_reconstruct", [name "_first_call"], msFirst, "later_call", msAll, {"runs=1"});
+    report_case ("sr_reconstruct", [name "_first_call_hugepages"], msHuge, "first_call", msFirst, ...
+                 {"runs=1", "glibc_malloc_hugetlb=1"});
   endif
   if (isfinite (peak))
     report_case ("sr_reconstruct", [name "_memory"], peak / hrBytes, "budget_hr_images", ...
