@@ -76,8 +76,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     157 MB), the frames as one stack, their residuals and corrections,
 %     and several (s*h) x (s*w) x P images for the solve; info.maps
 %     returns the maps.  With 8 colour frames at s = 2, the first call in
-%     a fresh Octave raised its resident size by 660 MB for 1024 x 1024
-%     output (28 such images of 24 MB; the frames take 48 MB), and later
+%     a fresh Octave raised its resident size by 630 to 660 MB for 1024 x 1024
+%     output (27 such images of 24 MB; the frames take 48 MB), and later
 %     calls by little more: the process keeps what a call frees for
 %     the next one (qmv_heap_reuse; qmv_heap_reuse(false) gives it back).
 %     Reconstruct large frames in tiles or with fewer frames when that
@@ -149,10 +149,9 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %   reconstruction took 0.21 s for 256 x 256 output and 2.3 s for
 %   1024 x 1024 output on a 2-core machine (medians of 5 repeated calls;
 %   the former M-code driver 0.53 and 7.5 s in the same run).  The first
-%   call in a fresh Octave takes longer (4.0 s at 1024 x 1024): every page
-%   of its memory is new to the process; started as
-%   GLIBC_TUNABLES=glibc.malloc.hugetlb=1 octave, the C library takes that
-%   memory in huge pages, and the first call took 3.1 s.  The process keeps
+%   call in a fresh Octave takes longer (3.3 to 3.7 s at 1024 x 1024):
+%   every page of its memory is new to the process, and is faulted in
+%   2 MB at a time where the kernel offers huge pages.  The process keeps
 %   the large blocks a call frees (qmv_heap_reuse), so later calls find
 %   their pages.  The compiled functions use all cores (OMP_NUM_THREADS
 %   limits them).

@@ -10,7 +10,10 @@
 bool HeapReuseActive();
 
 // true: blocks up to 256 MB come from the heap and freed memory stays with
-// the process (up to 1 GB at the heap's top) for the next allocation.
+// the process (up to 1 GB at the heap's top) for the next allocation; on
+// turning it on, the heap's top grows by 768 MB of address space marked for
+// transparent huge pages, so that the memory the next allocations fault in
+// comes 2 MB at a time (no memory is taken until it is used).
 // false: the thresholds the C library's adaptive rule settles at (32 MB and
 // 64 MB), so that freed memory goes back to the system as usual; switching
 // from true to false hands back what the heap holds free at once. A C library

@@ -1,7 +1,8 @@
 // qmv_heap_reuse through the stand-in host: it returns the setting before the
 // call, bad flags change nothing, and (with GNU's allocator) a freed large
 // block stays with the process while the setting is on and goes back to the
-// system once it is off.
+// system once it is off; turning it on costs no resident memory, and where
+// the kernel gives huge pages on request, large blocks get them.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -118,6 +119,51 @@ TEST(HeapReuseEntry, TurningOffHandsBackWhatWasKept)
     Returned({pmxZero.get()});
     EXPECT_LT(ResidentBytes() + iBlock / 2, iBefore);
     std::free(pHeld);
+}
+
+// The kernel's transparent huge page mode: "always", "madvise" or "never".
+std::string HugePageMode()
+{
+    std::ifstream file("/sys/kernel/mm/transparent_hugepage/enabled");
+    std::string sLine;
+    std::getline(file, sLine);
+    const size_t iOpen = sLine.find('['), iClose = sLine.find(']');
+    return iOpen == std::string::npos || iClose == std::string::npos ? "never"
+                                                                     : sLine.substr(iOpen + 1, iClose - iOpen - 1);
+}
+
+size_t AnonHugePageBytes()
+{
+    std::ifstream file("/proc/self/smaps_rollup");
+    std::string sKey;
+    size_t iKb = 0;
+    while (file >> sKey) {
+        if (sKey == "AnonHugePages:" && file >> iKb) return iKb << 10;
+    }
+    return 0;
+}
+
+// The heap's reserve for huge pages is address space, not memory; a block
+// taken from it after the setting is turned on is faulted in as huge pages.
+TEST(HeapReuseEntry, TurningOnReservesHugePagesWithoutResidentMemory)
+{
+    const size_t iBlock = size_t{64} << 20;
+    CArrayPtr pmxOne = MakeScalar(1), pmxZero = MakeScalar(0);
+    Returned({pmxZero.get()});
+    const size_t iBefore = ResidentBytes();
+    Returned({pmxOne.get()});
+    EXPECT_LT(ResidentBytes(), iBefore + (size_t{16} << 20));
+    if (HugePageMode() == "never") {
+        Returned({pmxZero.get()});
+        GTEST_SKIP() << "the kernel gives no transparent huge pages";
+    }
+    const size_t iHugeBefore = AnonHugePageBytes();
+    char* p = static_cast<char*>(std::malloc(iBlock));
+    for (size_t i = 0; i < iBlock; i += 4096) p[i] = 1;
+    // The kernel may find fewer free huge pages than asked for; most will do.
+    EXPECT_GE(AnonHugePageBytes(), iHugeBefore + iBlock / 4);
+    std::free(p);
+    Returned({pmxZero.get()});
 }
 #endif
 
