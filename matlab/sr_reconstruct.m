@@ -131,7 +131,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     one on its 3 x 3 mean that falls to 0 at three robust deviations:
 %     occluded and misregistered pixels lose their say; the reference
 %     frame keeps weight 1; the data term is scaled by the share of weight
-%     lost so that its balance with the smoothness term stays) and
+%     lost, including samples of unknown or off-grid motion, so that its
+%     balance with the smoothness term stays) and
 %     edge-preserving weights w = 1 / sqrt(|grad x|^2 + tvEpsilon^2),
 %     builds the
 %     right-hand side (1/N) * sum_k M_k' * B' * U * (W_k .* y_k)
@@ -233,6 +234,7 @@ masks = valid_masks(maps, ref, s, H, W);   % one plane per frame
 masks = without_unknown_motion(masks, unknown, ref, opts.kernel, s);
 if ~(opts.robust && N > 1)
   fp.vecImgW = all_planes(masks, P);   % else the robust weights, in the loop
+  fp.dataTermScale = data_scale(fp.vecImgW, masks);
 end
 
 info.cgIterations = zeros(1, opts.outerIterations);
@@ -709,13 +711,16 @@ end
 function scale = data_scale(vecImgW, masks)
 % Weights below 1 weaken the data term against the smoothness term that
 % was balanced for full weights; scaling by the share of weight kept
-% restores that balance.
+% restores that balance.  Samples masked out (motion unknown or off the
+% grid) count as weight lost like any other: were they left out of the
+% full weight, 8 frames of which only the reference has known motion
+% would be smoothed 8 times as hard as the reference frame alone.
 kept = 0;
 full = 0;
 P = size(vecImgW{1}, 3);
 for k = 1:numel(masks)
   kept = kept + sum(vecImgW{k}(:));
-  full = full + P * sum(masks{k}(:));
+  full = full + P * numel(masks{k});
 end
 scale = full / max(kept, eps);
 end
