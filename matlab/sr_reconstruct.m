@@ -214,6 +214,7 @@ end
 if opts.robust && N > 1
   x = anchor_estimate(x, frames{ref}, opts, identity);
 end
+identity = [];   % maps{ref} keeps the grid; the rigid motion's new maps would not share it
 fp.idx0 = ref;
 fp.numFrames = N;
 fp.scaleFactor = s;
