@@ -48,7 +48,10 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     'cgIterations'    most conjugate-gradient steps per outer iteration [8]
 %     'cgTolerance'     relative residual that ends a solve early [1e-3]
 %     'lambda'          regularisation weight (edge-preserving smoothness
-%                       against the data term) [5e-4]
+%                       against the data term) [5e-4].  The default suits
+%                       several frames; a single frame usually gives a
+%                       better picture with about twice as much (scenes
+%                       of fine texture, such as foliage, excepted)
 %     'tvEpsilon'       gradient size below which smoothing stays quadratic
 %                       [0.005]
 %     'robust'          robust data weights, so that misregistered or
