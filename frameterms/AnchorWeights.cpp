@@ -8,9 +8,9 @@
 // grow a heap of its own that outlives the call.
 #include "AnchorWeights.h"
 
-#include "BilinearReader.h"
 #include "FrameFailures.h"
 #include "FrameMasks.h"
+#include "LocalDetail.h"
 #include "LocalStatistics.h"
 
 #include <omp.h>
@@ -23,8 +23,7 @@ namespace NSysApply {
 
 namespace {
 
-constexpr int SCENE_BOX = 13;            // the window of the changed-scene test
-constexpr double MISREGISTRATION = 0.1;  // tolerated, in low-resolution pixels of local detail
+constexpr int SCENE_BOX = 13;  // the window of the changed-scene test
 
 struct CGeometry {
     int H, W, P, s, h, w;
@@ -108,65 +107,21 @@ void Misfits(const CFrameStackView& stackRes, int k, CScratch& scratch, CFramePa
         parts.vecScene[o] = std::min(1.0, Positive((9 * pLocalSum[o] / std::max(pPixelSum[o], DBL_MIN) - 1) / 0.4));
 }
 
-// The blurred estimate's local detail: its periodic central differences,
-// RMS over the planes, in low-resolution pixels (H x W).
-std::vector<double> Detail(const CPlanarView& imgB, int s)
-{
-    const int H = imgB.iRows, W = imgB.iCols, P = imgB.iPlanes;
-    std::vector<double> vecG(static_cast<std::size_t>(H) * W, 0.0);
-    for (int c = 0; c < P; ++c) {
-        const double* pB = imgB.Plane(c);
-        for (int j = 0; j < W; ++j) {
-            const double* pRight = pB + static_cast<std::size_t>((j + 1) % W) * H;
-            const double* pLeft = pB + static_cast<std::size_t>((j + W - 1) % W) * H;
-            const double* pCol = pB + static_cast<std::size_t>(j) * H;
-            double* pG = vecG.data() + static_cast<std::size_t>(j) * H;
-            for (int i = 0; i < H; ++i) {
-                const double gx = (pRight[i] - pLeft[i]) / 2;
-                const double gy = (pCol[(i + 1) % H] - pCol[(i + H - 1) % H]) / 2;
-                pG[i] += gx * gx + gy * gy;
-            }
-        }
-    }
-    for (double& d : vecG) d = std::sqrt(d / P) * s;
-    return vecG;
-}
-
-// pMax = the largest value of pA over each sample's 3 x 3 neighbourhood
-// (periodic).
-void Max3(const double* pA, int h, int w, double* pMax)
-{
-    for (int j = 0; j < w; ++j)
-        for (int i = 0; i < h; ++i) {
-            double dMax = pA[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h];
-            for (int dj = -1; dj <= 1; ++dj)
-                for (int di = -1; di <= 1; ++di) {
-                    const double d =
-                        pA[static_cast<std::size_t>((i + di + h) % h) + static_cast<std::size_t>((j + dj + w) % w) * h];
-                    if (d > dMax || std::isnan(dMax)) dMax = d;
-                }
-            pMax[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h] = dMax;
-        }
-}
-
 // Frame k's weight before sharing, and which reference sample each of its
 // samples repeats and by how much.
 void Repeats(const COperatorArguments& args, const CGeometry& g, const std::vector<double>& vecDetail, bool bDeviation,
              double dSigma, double dRadius, int k, CScratch& scratch, CFrameParts& parts)
 {
     const CPlanarView& map = args.vecMaps[k];
-    const CBilinearReader reader(g.H, g.W);
     const std::size_t n = g.Samples();
     double* pRead = scratch.vecA.data();
+    DetailAtSamples(args, vecDetail, k, g.h, g.w, pRead);
     for (int j = 0; j < g.w; ++j)
         for (int i = 0; i < g.h; ++i) {
             const std::size_t o = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * g.h;
             const std::size_t iAt =
                 static_cast<std::size_t>(i) * g.s + static_cast<std::size_t>(j) * g.s * static_cast<std::size_t>(g.H);
             const double dMx = map.Plane(0)[iAt], dMy = map.Plane(1)[iAt];
-            double dX = dMx, dY = dMy;
-            reader.Clamp(dX, dY);
-            pRead[o] = reader.Read(vecDetail.data(), dX, dY);
             const double dPx = (dMx - 1) / g.s, dPy = (dMy - 1) / g.s;  // in reference samples, 0-based
             const double dCol = std::round(dPx), dRow = std::round(dPy);
             const double dOff = g.s * std::sqrt((dPx - dCol) * (dPx - dCol) + (dPy - dRow) * (dPy - dRow));

@@ -5,6 +5,7 @@
 
 #include "FrameFailures.h"
 #include "FrameMasks.h"
+#include "LocalDetail.h"
 #include "LocalStatistics.h"
 
 #include <omp.h>
@@ -63,6 +64,7 @@ void ComputeRobustWeights(const COperatorArguments& args, const CFrameStackView&
     }
     const int iThreads = std::max(1, std::min(omp_get_max_threads(), iFrames));
     std::vector<std::vector<double>> vecScratch(static_cast<std::size_t>(iThreads), std::vector<double>(n));
+    std::vector<std::vector<double>> vecTolerance(static_cast<std::size_t>(iThreads), std::vector<double>(n));
     CFrameFailures failures(iFrames);
 #pragma omp parallel for schedule(dynamic, 1) num_threads(iThreads)
     for (int k = 0; k < iFrames; ++k)
@@ -94,18 +96,27 @@ void ComputeRobustWeights(const COperatorArguments& args, const CFrameStackView&
         }
     }
 
+    const std::vector<double> vecDetail = bAny ? Detail(args.viewX, args.iScale) : std::vector<double>();
 #pragma omp parallel for schedule(dynamic, 1) num_threads(iThreads)
     for (int k = 0; k < iFrames; ++k) {
         failures.Run(k, [&] {
             double* pOut = vecWeightsOut[static_cast<std::size_t>(k)];
             if (k == args.iReferenceFrame || !bAny) return CopyMask(args, k, n, P, pOut);
             const CResidualSizes& sizes = vecSizes[k];
+            double* pRead = vecScratch[omp_get_thread_num()].data();
+            double* pTolerance = vecTolerance[omp_get_thread_num()].data();
+            DetailAtSamples(args, vecDetail, k, stackRes.iRows, stackRes.iCols, pRead);
+            Max3(pRead, stackRes.iRows, stackRes.iCols, pTolerance);
             for (std::size_t o = 0; o < n; ++o) {
                 double dW = 0;
                 if (std::isfinite(sizes.vecPixel[o]) && std::isfinite(sizes.vecLocal[o])) {
-                    const double dN = sizes.vecPixel[o] / dDelta, dL = sizes.vecLocal[o] / dCut;
+                    // Noise and misregistration are independent: their sizes add in quadrature.
+                    const double dT = MISREGISTRATION * pTolerance[o];
+                    const double dN = sizes.vecPixel[o] / std::sqrt(dDelta * dDelta + dT * dT);
+                    const double dL = sizes.vecLocal[o] / std::sqrt(dCut * dCut + dT * dT);
                     const double dB = std::max(0.0, 1 - dL * dL);
                     dW = std::exp(-0.5 * (dN * dN)) * (dB * dB);
+                    if (std::isnan(dW)) dW = 0;  // detail that is not finite: nothing to tolerate by
                 }
                 for (int c = 0; c < P; ++c) pOut[o + c * n] = dW * MaskAt(args, k, o, c);
             }

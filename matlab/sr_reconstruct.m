@@ -131,8 +131,11 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     Solve: iteratively reweighted least squares.  Each outer iteration
 %     sets data weights W_k from the residuals (qmv_frame_residuals,
 %     qmv_robust_weights: a Gaussian weight on each pixel's residual times
-%     one on its 3 x 3 mean that falls to 0 at three robust deviations:
-%     occluded and misregistered pixels lose their say; the reference
+%     one on its 3 x 3 mean that falls to 0 at three robust deviations,
+%     both widened at edges of the estimate by what a tenth of a pixel of
+%     misregistration misfits there, so that clean frames keep their say
+%     where they add detail: occluded and misregistered pixels lose their
+%     say; the reference
 %     frame keeps weight 1; the data term is scaled by the share of weight
 %     lost, including samples of unknown or off-grid motion, so that its
 %     balance with the smoothness term stays) and
@@ -255,14 +258,16 @@ trusted = {};
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
   trusted = anchor_weights(bx, res, fp, masks);
+else
+  bx = [];   % read by the robust weights only
 end
-bx = [];
 for it = 1:opts.outerIterations
   tIt = tic;
   if opts.robust && ~isempty(trusted)
     fp.vecImgW = cell(1, N);   % freed before the new ones are made
-    fp.vecImgW = robust_weights(x, res, fp, masks);
+    fp.vecImgW = robust_weights(bx, res, fp, masks);
     res = [];   % not needed until the next residuals: the solve gets its memory
+    bx = [];
     for k = 1:N
       fp.vecImgW{k} = fp.vecImgW{k} .* trusted{k};
     end
@@ -276,7 +281,11 @@ for it = 1:opts.outerIterations
   if it < opts.outerIterations
     % New corrections for the new estimate, and the residuals against them.
     stack = [];
-    stack = frameStack - rounding_corrections(blurred_estimate(x, opts.kernel, N), fp);
+    bx = blurred_estimate(x, opts.kernel, N);
+    stack = frameStack - rounding_corrections(bx, fp);
+    if isempty(trusted)
+      bx = [];
+    end
   end
   [res, rmsRes] = frame_residuals(x, stack, fp);
   info.cgIterations(it) = nCg;
@@ -659,20 +668,24 @@ end
 
 % ------------------------------------------------------------ the solver
 
-function wt = robust_weights(x, res, fp, masks)
+function wt = robust_weights(bx, res, fp, masks)
 % Data weights of each low-resolution pixel of each frame from its
 % residual (RES: h x w x P x N), in two parts (qmv_robust_weights).  The
 % colour residual of the pixel itself gets a Gaussian weight at three
 % robust deviations of the residual: small misfits (noise, aliasing that
-% the estimate has not resolved yet) keep most of their say.  The residual
+% the estimate has not resolved yet) keep most of their say.  At edges of
+% the estimate (BX: blurred) a tenth of a pixel of misregistration misfits
+% by more than the noise of clean frames; it is tolerated too, as the
+% anchor weights tolerate it, else clean frames lose their say just where
+% they add detail.  The residual
 % averaged over 3 x 3 pixels gets a biweight that falls to 0 at 3 robust
 % deviations: aliasing averages out there, a frame that shows something
 % else (an occluding or uncovered object, a wrong flow) does not, and such
 % pixels lose their say entirely instead of keeping a share that 7 frames
 % together would make a ghost.  The reference frame defines the scene and
 % keeps full weight.  MASKS: the frames' validity masks (one plane).
-fp.vecImgW = all_planes(masks, size(x, 3));
-wt = qmv_robust_weights(x, res, fp);
+fp.vecImgW = all_planes(masks, size(bx, 3));
+wt = qmv_robust_weights(bx, res, fp);
 end
 
 function wt = anchor_weights(bx, res, fp, masks)

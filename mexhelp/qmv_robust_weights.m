@@ -1,6 +1,6 @@
 %QMV_ROBUST_WEIGHTS  Data weights of every frame from its residuals (MEX).
 %
-%   vecImgW = qmv_robust_weights(imgI, imgsRes, func_param)
+%   vecImgW = qmv_robust_weights(imgB, imgsRes, func_param)
 %
 %   The weights of the reweighting (outer) iterations of sr_reconstruct.
 %   For every frame k but idx0, from its residuals r = imgsRes(:, :, :, k)
@@ -8,11 +8,21 @@
 %     rn = sqrt(mean(r .^ 2, 3))      the pixel's colour residual
 %     rl = sqrt(mean(m .^ 2, 3))      m: r averaged over 3 x 3 pixels, plane
 %                                     by plane (conv2(.., ones(3) / 9, 'same'))
-%     w  = exp(-0.5 * (rn / delta) .^ 2) .* max(0, 1 - (rl / cut) .^ 2) .^ 2
+%     t  = 0.1 * g                    g: the local detail of imgB where the
+%                                     pixel lands (below)
+%     w  = exp(-0.5 * (rn ./ sqrt(delta^2 + t.^2)) .^ 2)
+%          .* max(0, 1 - (rl ./ sqrt(cut^2 + t.^2)) .^ 2) .^ 2
 %   with delta and cut three robust deviations (3 * 1.4826 * median, plus
 %   eps) of rn and rl over the pixels of all those frames whose mask
-%   func_param.vecImgW{k}(:, :, 1) is above 0.  vecImgW{k} is w in every
-%   plane times the mask; the reference frame's is its mask.  Small misfits
+%   func_param.vecImgW{k}(:, :, 1) is above 0.  g is the RMS over the
+%   planes of imgB's periodic central differences, times s (per
+%   low-resolution pixel), read bilinearly at the frame's map
+%   vecMapB{k}(1:s:end, 1:s:end, :) (clamped to the grid; a coordinate that
+%   is not finite reads at 1), and the largest over the pixel's 3 x 3
+%   neighbourhood (periodic): a tenth of a pixel of misregistration at an
+%   edge is tolerated like noise, so clean frames keep their say where they
+%   add detail.  vecImgW{k} is w in every plane times the mask (0 where w
+%   is not a number); the reference frame's is its mask.  Small misfits
 %   (noise, aliasing) keep most of their say; a frame that shows something
 %   else locally (an occluding object, a wrong flow) loses it.  Pixels
 %   whose residual is not finite get 0 and are left out of the medians;
@@ -20,11 +30,12 @@
 %   (vecImgW{1} = []) count as all ones.
 %
 %   Inputs
-%     imgI        H x W x P real double: gives only the size
+%     imgB        H x W x P real double: the estimate blurred by the camera
+%                 (as qmv_anchor_weights takes it)
 %     imgsRes     (H/s) x (W/s) x P x N real double: the residuals
 %     func_param  the parameter structure of qmv_system_apply (all nine
 %                 fields, checked the same way); idx0, numFrames,
-%                 scaleFactor and vecImgW (the masks) are read
+%                 scaleFactor, vecImgW (the masks) and vecMapB are read
 %
 %   Output
 %     vecImgW     1 x N cell of (H/s) x (W/s) x P weights
@@ -33,9 +44,9 @@
 %   the result is the same, bit for bit, for any number of threads.
 %
 %   Errors (Octave prefixes them with "qmv_robust_weights: "): first
-%     Usage: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param);
-%   then every message of qmv_system_apply about imgI and func_param, in its
-%   order, then
+%     Usage: vecImgW = qmv_robust_weights(imgB, imgsRes, func_param);
+%   then every message of qmv_system_apply about imgI (here imgB) and
+%   func_param, in its order, then
 %     Error: imgsY should be a real double (H/s)x(W/s)xPxN stack for an HxWxP imgI and N = func_param.numFrames.
 %
 %   Example (frame 3 shows something else in its top-left corner):

@@ -1,6 +1,7 @@
-// Entry of qmv_robust_weights: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param).
-// The data weights of every frame from its residuals (imgI gives only the
-// size; func_param.vecImgW holds the frames' validity masks), frames in
+// Entry of qmv_robust_weights: vecImgW = qmv_robust_weights(imgB, imgsRes, func_param).
+// The data weights of every frame from its residuals (imgB, the blurred
+// estimate, sets the tolerance of misregistration at its edges;
+// func_param.vecImgW holds the frames' validity masks), frames in
 // parallel.
 #include "FrameTermsEntry.h"
 #include "RobustWeights.h"
@@ -25,7 +26,7 @@ void mexFunction(int nlhs, mxArray* plhs[], int nrhs, const mxArray* prhs[])
     NMexGlue::ReleaseAtUnload();
     COperatorArguments args;
     NSysApply::CFrameStackView stackRes;
-    ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param);", args,
+    ReadFrameTermArguments(nlhs, nrhs, prhs, "Usage: vecImgW = qmv_robust_weights(imgB, imgsRes, func_param);", args,
                            stackRes);
 
     std::vector<double*> vecData;

@@ -19,12 +19,14 @@ using NMexStandIn::CallMex;
 using NMexStandIn::CArrayPtr;
 using NMexStandIn::MakeDouble;
 
-const char* const kUsage = "Usage: vecImgW = qmv_robust_weights(imgI, imgsRes, func_param);";
+const char* const kUsage = "Usage: vecImgW = qmv_robust_weights(imgB, imgsRes, func_param);";
 
-// h x w x P x N residuals; frame 0 the reference; masks all 1 unless set.
+// h x w x P x N residuals; frame 0 the reference; masks all 1 unless set;
+// s = 1, every frame on the reference grid; the blurred estimate flat (no
+// detail to tolerate) unless set.
 struct CProblem {
     int h = 6, w = 5, P = 2, iFrames = 3;
-    std::vector<double> vecRes, vecMasks;
+    std::vector<double> vecRes, vecMasks, vecEstimate, vecMap;
     std::vector<std::vector<double>> vecOut;
     NSysApply::COperatorArguments args;
     bool bMasks = false;
@@ -37,11 +39,20 @@ struct CProblem {
         vecRes.assign(static_cast<std::size_t>(h) * w * P * iFrames, 0.0);
         for (std::size_t i = 0; i < vecRes.size(); ++i) vecRes[i] = 0.01 * std::sin(1.7 * double(i));
         vecMasks.assign(static_cast<std::size_t>(h) * w * P * iFrames, 1.0);
+        vecEstimate.assign(static_cast<std::size_t>(h) * w * P, 0.5);
+        vecMap.resize(static_cast<std::size_t>(h) * w * 2);
+        for (int j = 0; j < w; ++j)
+            for (int i = 0; i < h; ++i) {
+                vecMap[i + j * h] = j + 1;
+                vecMap[i + j * h + h * w] = i + 1;
+            }
     }
     void Compute()
     {
         args.iFrames = iFrames;
         args.iScale = 1;
+        args.viewX = NSysApply::CPlanarView{vecEstimate.data(), h, w, P, false};
+        args.vecMaps.assign(iFrames, NSysApply::CPlanarView{vecMap.data(), h, w, 2, false});
         args.iReferenceFrame = 0;
         args.bWeighted = bMasks;
         args.vecWeights.clear();
@@ -99,6 +110,34 @@ TEST(RobustWeights, MasksWeightAndChooseAndNonFiniteResidualsGetZero)
     EXPECT_EQ(pr.Out(1, 1, 0, 2), 0.0);  // its 3 x 3 mean holds the NaN too
     EXPECT_TRUE(std::isfinite(pr.Out(4, 4, 0, 2)));
     EXPECT_GT(pr.Out(4, 4, 0, 2), 0.0);
+}
+
+TEST(RobustWeights, EdgesOfTheEstimateTolerateATenthOfAPixelOfMisregistration)
+{
+    // Clean frames: frames 1 and 2 misfit by 0.001 but for one pixel of frame
+    // 1 by 0.02, twice the median. Where the estimate is flat that is far
+    // beyond three deviations; beside a step of 1 in the estimate (detail
+    // 0.5 per pixel: a tenth of a pixel off misfits by 0.05), it is noise.
+    CProblem pr;
+    pr.P = 1;
+    pr.h = 9;
+    pr.w = 9;
+    pr.Build();
+    std::fill(pr.vecRes.begin(), pr.vecRes.end(), 0.001);
+    pr.Res(4, 4, 0, 1) = 0.02;
+    pr.Compute();
+    EXPECT_LT(pr.Out(4, 4, 0, 1), 0.01);
+    const double dAway = pr.Out(4, 2, 0, 1);
+    for (int j = 5; j < pr.w; ++j)
+        for (int i = 0; i < pr.h; ++i) pr.vecEstimate[i + j * pr.h] = 1.5;
+    pr.Compute();
+    EXPECT_GT(pr.Out(4, 4, 0, 1), 0.5);
+    EXPECT_EQ(pr.Out(4, 2, 0, 1), dAway);  // no detail within 3 x 3 pixels (periodic): unchanged
+    // Detail that is not a number tolerates nothing: weight 0, not NaN.
+    std::fill(pr.vecEstimate.begin(), pr.vecEstimate.end(), std::nan(""));
+    pr.Compute();
+    EXPECT_EQ(pr.Out(4, 4, 0, 1), 0.0);
+    EXPECT_EQ(pr.Out(4, 2, 0, 1), 0.0);
 }
 
 TEST(RobustWeights, SameBitsForEveryThreadCountAndMasksWhenNothingCounts)

@@ -1,4 +1,4 @@
-// vecImgW = qmv_robust_weights(imgI, imgsRes, func_param): an H x W (x P) estimate, an
+// vecImgW = qmv_robust_weights(imgB, imgsRes, func_param): an H x W (x P) estimate, an
 // (H/s) x (W/s) x P x N residual stack and the operator's parameter structure.
 #include "OperatorParamArgs.h"
 

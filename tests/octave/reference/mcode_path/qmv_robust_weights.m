@@ -1,5 +1,5 @@
-function wt = qmv_robust_weights(x, res, fp)
+function wt = qmv_robust_weights(bx, res, fp)
 % The M-code robust weights in place of the compiled ones (see
-% qmv_weighted_rhs.m in this folder; x gives only the size).
-wt = ref_robust_weights(res, fp);
+% qmv_weighted_rhs.m in this folder).
+wt = ref_robust_weights(bx, res, fp);
 end
