@@ -16,44 +16,58 @@ namespace NSysApply {
 constexpr double MISREGISTRATION = 0.1;  // tolerated, in low-resolution pixels of local detail
 
 // The blurred estimate's local detail: its periodic central differences,
-// RMS over the planes, in low-resolution pixels (H x W).
+// RMS over the planes, in low-resolution pixels (H x W). Columns run in
+// parallel; each pixel sums its planes in order, so the bits do not depend
+// on the thread count.
 inline std::vector<double> Detail(const CPlanarView& imgB, int s)
 {
     const int H = imgB.iRows, W = imgB.iCols, P = imgB.iPlanes;
     std::vector<double> vecG(static_cast<std::size_t>(H) * W, 0.0);
-    for (int c = 0; c < P; ++c) {
-        const double* pB = imgB.Plane(c);
-        for (int j = 0; j < W; ++j) {
+#pragma omp parallel for schedule(static)
+    for (int j = 0; j < W; ++j) {
+        double* pG = vecG.data() + static_cast<std::size_t>(j) * H;
+        for (int c = 0; c < P; ++c) {
+            const double* pB = imgB.Plane(c);
             const double* pRight = pB + static_cast<std::size_t>((j + 1) % W) * H;
             const double* pLeft = pB + static_cast<std::size_t>((j + W - 1) % W) * H;
             const double* pCol = pB + static_cast<std::size_t>(j) * H;
-            double* pG = vecG.data() + static_cast<std::size_t>(j) * H;
             for (int i = 0; i < H; ++i) {
+                const int iDown = i + 1 < H ? i + 1 : 0, iUp = i > 0 ? i - 1 : H - 1;
                 const double gx = (pRight[i] - pLeft[i]) / 2;
-                const double gy = (pCol[(i + 1) % H] - pCol[(i + H - 1) % H]) / 2;
+                const double gy = (pCol[iDown] - pCol[iUp]) / 2;
                 pG[i] += gx * gx + gy * gy;
             }
         }
+        for (int i = 0; i < H; ++i) pG[i] = std::sqrt(pG[i] / P) * s;
     }
-    for (double& d : vecG) d = std::sqrt(d / P) * s;
     return vecG;
 }
 
+// The larger of two values, a value rather than NaN when there is one (as
+// Octave's max takes it).
+inline double MaxOfNumbers(double a, double b) { return std::isnan(a) || b > a ? b : a; }
+
 // pMax = the largest value of pA over each sample's 3 x 3 neighbourhood
-// (periodic).
+// (periodic; NaN only where all nine are NaN): the largest of three columns
+// first, then, in place, of three rows of those. No buffer: callers run it
+// on worker threads.
 inline void Max3(const double* pA, int h, int w, double* pMax)
 {
-    for (int j = 0; j < w; ++j)
+    for (int j = 0; j < w; ++j) {
+        const double* pMid = pA + static_cast<std::size_t>(j) * h;
+        const double* pLeft = pA + static_cast<std::size_t>((j + w - 1) % w) * h;
+        const double* pRight = pA + static_cast<std::size_t>((j + 1) % w) * h;
+        double* pOut = pMax + static_cast<std::size_t>(j) * h;
+        for (int i = 0; i < h; ++i) pOut[i] = MaxOfNumbers(MaxOfNumbers(pMid[i], pLeft[i]), pRight[i]);
+        double dAbove = pOut[h - 1];
+        const double dFirst = pOut[0];
         for (int i = 0; i < h; ++i) {
-            double dMax = pA[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h];
-            for (int dj = -1; dj <= 1; ++dj)
-                for (int di = -1; di <= 1; ++di) {
-                    const double d =
-                        pA[static_cast<std::size_t>((i + di + h) % h) + static_cast<std::size_t>((j + dj + w) % w) * h];
-                    if (d > dMax || std::isnan(dMax)) dMax = d;
-                }
-            pMax[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h] = dMax;
+            const double dHere = pOut[i];
+            const double dBelow = i + 1 < h ? pOut[i + 1] : dFirst;
+            pOut[i] = MaxOfNumbers(MaxOfNumbers(dHere, dAbove), dBelow);
+            dAbove = dHere;
         }
+    }
 }
 
 // The detail (H x W, from Detail) read bilinearly where frame k's h x w
