@@ -108,7 +108,10 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %
 %   Method
 %     Motion: qmv_motion_fields gives the flow from each low-resolution
-%     frame to the reference frame (all frames in parallel),
+%     frame to the reference frame (all frames in parallel), after the frame
+%     is moved by the whole-pixel shift that phase correlation finds
+%     against the reference frame (a pan or a shaken camera moves small
+%     frames by more than the flow alone captures),
 %     dpx_guided_smooth smooths it with 'smoothFlow' (the flow options
 %     count low-resolution pixels), and s times its bicubic enlargement
 %     plus the pixel grid is the map of absolute 1-based coordinates that
@@ -600,8 +603,12 @@ function maps = estimate_motion(frames, ref, s, identity, opts)
 % closer to the true motion than the flow of the enlarged frames, whose
 % interpolated detail the flow follows.  The flow lives on frame k's grid, so
 % frame k's colours guide its smoothing (edges of the flow follow edges of
-% that frame).  The frames go to qmv_motion_fields in batches of as many
-% frames as it has threads, so that progress shows after each batch.
+% that frame).  Each frame is first moved by the whole-pixel shift that
+% phase correlation finds against the reference frame (sr_global_shift), so
+% that the flow, which captures only a few pixels of motion on small frames,
+% measures what remains; the shift is added back.  The frames go to
+% qmv_motion_fields in batches of as many frames as it has threads, so that
+% progress shows after each batch.
 N = numel(frames);
 maps = cell(1, N);
 others = [1:ref - 1, ref + 1:N];
@@ -614,11 +621,19 @@ for first = 1:batch:numel(others)
   for i = 1:numel(ks)
     stack(:, :, :, i) = colour(frames{ks(i)});
   end
-  flows = qmv_motion_fields(stack, refFrame);
+  shifts = sr_global_shift(stack, refFrame);
   for i = 1:numel(ks)
-    flow = flows(:, :, :, i);
+    stack(:, :, :, i) = shift_image(stack(:, :, :, i), shifts(i, :));
+  end
+  flows = qmv_motion_fields(stack, refFrame);
+  stack = [];
+  for i = 1:numel(ks)
+    % The flow of the shifted frame, read back on frame k's own grid.
+    flow = shift_image(flows(:, :, :, i), -shifts(i, :));
+    flow(:, :, 1) = flow(:, :, 1) + shifts(i, 1);
+    flow(:, :, 2) = flow(:, :, 2) + shifts(i, 2);
     if opts.smoothFlow
-      flow = dpx_guided_smooth(flow, stack(:, :, :, i), opts.flowRadius, ...
+      flow = dpx_guided_smooth(flow, colour(frames{ks(i)}), opts.flowRadius, ...
                                opts.flowSpatial, opts.flowRange);
     end
     maps{ks(i)} = identity + s * sr_upscale_bicubic(flow, s);
@@ -626,6 +641,15 @@ for first = 1:batch:numel(others)
   progress(opts, 'sr_reconstruct: motion of %d/%d frames, %.2f s\n', ...
            first + numel(ks) - 1, numel(others), toc(tStart));
 end
+end
+
+function out = shift_image(img, d)
+% out(p) = img(p - d) for a whole-pixel shift d = [dx, dy], the border
+% repeated beyond the image.
+[h, w, ~] = size(img);
+rows = min(max((1:h) - d(2), 1), h);
+cols = min(max((1:w) - d(1), 1), w);
+out = img(rows, cols, :);
 end
 
 function img = colour(img)
