@@ -144,6 +144,22 @@ printf('pan: estimated %.2f dB, true %.2f dB, reference alone %.2f dB\n', pPan, 
 assert(pPan > pPanTrue - 0.5 && pPan > pPanAlone + 0.5, 'pan: estimated %.2f dB, true %.2f dB, alone %.2f dB', ...
        pPan, pPanTrue, pPanAlone);
 
+% A cut: frames 4 to 8 show another scene.  They are left out as a whole,
+% and the picture is no worse than the reference frame's alone (they
+% outnumbered the scene's frames and gave a picture 3.8 dB below it).
+randn('state', 10);
+[fcut, ~] = sr_simulate_frames(scene, 2, shifts, kernel, 0.01, 'quantize', true);
+[fother, ~] = sr_simulate_frames(scene(end:-1:1, :, [3 1 2]), 2, shifts, kernel, 0.01, 'quantize', true);
+fcut(4:8) = fother(4:8);
+[estCut, infoCut] = sr_reconstruct(fcut, 'scale', 2, 'kernel', kernel, 'verbose', false);
+pCut = sr_quality(estCut, scene, 4);
+pCutAlone = sr_quality(sr_reconstruct(fcut(1), 'scale', 2, 'kernel', kernel, 'verbose', false), scene, 4);
+printf('cut after frame 3: %.2f dB, reference alone %.2f dB, left out %s\n', pCut, pCutAlone, ...
+       mat2str(infoCut.framesLeftOut));
+assert(isequal(infoCut.framesLeftOut, 4:8), 'left out: %s', mat2str(infoCut.framesLeftOut));
+assert(pCut > pCutAlone, 'cut: %.2f dB, reference alone %.2f dB', pCut, pCutAlone);
+assert(isempty(info.framesLeftOut), 'frames of the scene left out');
+
 % Clean frames: at edges, where the frames add detail, their misfit is
 % mostly the estimate's, not noise; the robust weights must leave it its
 % say there (taking it cost 0.3 dB against no robust weights at all).
