@@ -714,8 +714,8 @@ function [masks, leftOut] = without_other_scenes(masks, res, refFrame, ref)
 % weights and take the picture over (8 frames, 4 of them after a cut,
 % gave less than the reference frame alone; 7 gave 10 dB).  Frames of the
 % scene, moving things and all, stay well below the limit: their median
-% residual was at most 1.8 times the noise on the test videos, those of
-% another scene 8.7 to 22 times.
+% residual was at most 1.8 times the noise on the test scenes and videos,
+% those of another scene 8.7 to 22 times.
 limit = 4 * noise_level(refFrame);
 rn = sqrt(mean(res .^ 2, 3));   % h x w x 1 x N
 leftOut = [];
