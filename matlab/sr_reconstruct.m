@@ -618,7 +618,9 @@ function maps = estimate_motion(frames, ref, s, identity, opts)
 % that frame).  Each frame is first moved by the whole-pixel shift that
 % phase correlation finds against the reference frame (sr_global_shift), so
 % that the flow, which captures only a few pixels of motion on small frames,
-% measures what remains; the shift is added back.  The frames go to
+% measures what remains; the shift is added back.  Shifts of up to 2
+% pixels are left to the flow (moving the frame would change its flow and
+% the solve's steps for nothing).  The frames go to
 % qmv_motion_fields in batches of as many frames as it has threads, so that
 % progress shows after each batch.
 N = numel(frames);
@@ -634,6 +636,7 @@ for first = 1:batch:numel(others)
     stack(:, :, :, i) = colour(frames{ks(i)});
   end
   shifts = sr_global_shift(stack, refFrame);
+  shifts(max(abs(shifts), [], 2) <= 2, :) = 0;   % what the flow captures by itself
   for i = 1:numel(ks)
     stack(:, :, :, i) = shift_image(stack(:, :, :, i), shifts(i, :));
   end
@@ -658,6 +661,10 @@ end
 function out = shift_image(img, d)
 % out(p) = img(p - d) for a whole-pixel shift d = [dx, dy], the border
 % repeated beyond the image.
+if ~any(d)
+  out = img;
+  return;
+end
 [h, w, ~] = size(img);
 rows = min(max((1:h) - d(2), 1), h);
 cols = min(max((1:w) - d(1), 1), w);
