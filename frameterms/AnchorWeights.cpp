@@ -114,8 +114,8 @@ void Repeats(const COperatorArguments& args, const CGeometry& g, const std::vect
 {
     const CPlanarView& map = args.vecMaps[k];
     const std::size_t n = g.Samples();
-    double* pRead = scratch.vecA.data();
-    DetailAtSamples(args, vecDetail, k, g.h, g.w, pRead);
+    double* pDetailMax = scratch.vecB.data();
+    DetailNearSamples(args, vecDetail, k, g.h, g.w, scratch.vecA.data(), pDetailMax);
     for (int j = 0; j < g.w; ++j)
         for (int i = 0; i < g.h; ++i) {
             const std::size_t o = static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * g.h;
@@ -130,8 +130,6 @@ void Repeats(const COperatorArguments& args, const CGeometry& g, const std::vect
             parts.vecNear[o] = Positive(1 - dOff / dRadius) * (bInside ? 1.0 : 0.0) * parts.vecScene[o];
             parts.vecAt[o] = bInside ? static_cast<std::size_t>(dRow) + static_cast<std::size_t>(dCol) * g.h : 0;
         }
-    double* pDetailMax = scratch.vecB.data();
-    Max3(pRead, g.h, g.w, pDetailMax);
     for (std::size_t o = 0; o < n; ++o) {
         double dBase = 1.0;  // the masks alone when no deviation could be had
         if (bDeviation) {

@@ -70,10 +70,12 @@ inline void Max3(const double* pA, int h, int w, double* pMax)
     }
 }
 
-// The detail (H x W, from Detail) read bilinearly where frame k's h x w
-// samples land (its map at 1:s:end, clamped to the grid), into pRead.
-inline void DetailAtSamples(const COperatorArguments& args, const std::vector<double>& vecDetail, int k, int h, int w,
-                            double* pRead)
+// The detail (H x W, from Detail) where frame k's h x w samples land, the
+// largest over each sample's 3 x 3 neighbourhood, into pOut: read
+// bilinearly at the frame's map at 1:s:end (clamped to the grid) into
+// pScratch first. Both are h x w and belong to the calling worker.
+inline void DetailNearSamples(const COperatorArguments& args, const std::vector<double>& vecDetail, int k, int h, int w,
+                              double* pScratch, double* pOut)
 {
     const CPlanarView& map = args.vecMaps[k];
     const int H = args.viewX.iRows, s = args.iScale;
@@ -84,9 +86,10 @@ inline void DetailAtSamples(const COperatorArguments& args, const std::vector<do
                 static_cast<std::size_t>(i) * s + static_cast<std::size_t>(j) * s * static_cast<std::size_t>(H);
             double dX = map.Plane(0)[iAt], dY = map.Plane(1)[iAt];
             reader.Clamp(dX, dY);
-            pRead[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h] =
+            pScratch[static_cast<std::size_t>(i) + static_cast<std::size_t>(j) * h] =
                 reader.Read(vecDetail.data(), dX, dY);
         }
+    Max3(pScratch, h, w, pOut);
 }
 
 }  // namespace NSysApply

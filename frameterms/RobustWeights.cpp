@@ -103,10 +103,9 @@ void ComputeRobustWeights(const COperatorArguments& args, const CFrameStackView&
             double* pOut = vecWeightsOut[static_cast<std::size_t>(k)];
             if (k == args.iReferenceFrame || !bAny) return CopyMask(args, k, n, P, pOut);
             const CResidualSizes& sizes = vecSizes[k];
-            double* pRead = vecScratch[omp_get_thread_num()].data();
             double* pTolerance = vecTolerance[omp_get_thread_num()].data();
-            DetailAtSamples(args, vecDetail, k, stackRes.iRows, stackRes.iCols, pRead);
-            Max3(pRead, stackRes.iRows, stackRes.iCols, pTolerance);
+            DetailNearSamples(args, vecDetail, k, stackRes.iRows, stackRes.iCols,
+                              vecScratch[omp_get_thread_num()].data(), pTolerance);
             for (std::size_t o = 0; o < n; ++o) {
                 double dW = 0;
                 if (std::isfinite(sizes.vecPixel[o]) && std::isfinite(sizes.vecLocal[o])) {

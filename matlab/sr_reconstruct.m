@@ -268,8 +268,8 @@ if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
   [masks, leftOut] = without_other_scenes(masks, res, frameStack(:, :, :, ref), ref);
   if ~isempty(leftOut)
-    progress(opts, 'sr_reconstruct: frame%s %s left out: %s\n', plural(leftOut), ...
-             mat2str(leftOut), 'another scene (a cut, a dropped frame, motion not found)');
+    progress(opts, 'sr_reconstruct: %s left out, another scene (a cut, a dropped frame, motion not found): %s\n', ...
+             frame_count(numel(leftOut)), mat2str(leftOut));
   end
   trusted = anchor_weights(bx, res, fp, masks);
 else
@@ -753,13 +753,6 @@ for p = 1:P
   total = total + sum(sum(abs(conv2(img(:, :, p), f, 'valid'))));
 end
 sigma = sqrt(pi / 2) * total / (6 * (h - 2) * (w - 2) * P);
-end
-
-function s = plural(v)
-s = '';
-if numel(v) > 1
-  s = 's';
-end
 end
 
 function wt = robust_weights(bx, res, fp, masks)
