@@ -185,15 +185,16 @@ void ComputeAnchorWeights(const COperatorArguments& args, const CFrameStackView&
         if (k != ref) failures.Run(k, [&] { Misfits(stackRes, k, vecScratch[omp_get_thread_num()], vecParts[k]); });
     failures.RethrowFirst();
 
-    std::vector<double> vecPooled;
-    for (int k = 0; k < N; ++k) {
-        if (k == ref) continue;
-        for (std::size_t o = 0; o < g.Samples(); ++o)
-            if (MaskAt(args, k, o, 0) > 0 && std::isfinite(vecParts[k].vecLocal[o]))
-                vecPooled.push_back(vecParts[k].vecLocal[o]);
-    }
-    const bool bDeviation = !vecPooled.empty();
-    const double dSigma = bDeviation ? 1.4826 * Median(vecPooled) + DBL_EPSILON : 0;
+    const double dMedian = MedianOfEach([&](const auto& fnVisit) {
+        for (int k = 0; k < N; ++k) {
+            if (k == ref) continue;
+            for (std::size_t o = 0; o < g.Samples(); ++o)
+                if (MaskAt(args, k, o, 0) > 0 && std::isfinite(vecParts[k].vecLocal[o]))
+                    fnVisit(vecParts[k].vecLocal[o]);
+        }
+    });
+    const bool bDeviation = !std::isnan(dMedian);  // the values counted are finite
+    const double dSigma = bDeviation ? 1.4826 * dMedian + DBL_EPSILON : 0;
     const std::vector<double> vecDetail = Detail(args.viewX, g.s);
     const double dRadius = KernelRadius(args);
 #pragma omp parallel for schedule(dynamic, 1) num_threads(iScratch)

@@ -24,55 +24,74 @@ inline std::uint64_t OrderKey(double d)
     return (u >> 63) != 0 ? ~u : u | (std::uint64_t{1} << 63);
 }
 
+// The double whose key OrderKey gives.
+inline double FromOrderKey(std::uint64_t u)
+{
+    u = (u >> 63) != 0 ? u & ~(std::uint64_t{1} << 63) : ~u;
+    double d;
+    std::memcpy(&d, &u, sizeof d);
+    return d;
+}
+
 constexpr int BUCKET_BITS = 16;
 constexpr std::size_t BUCKETS = std::size_t{1} << BUCKET_BITS;
 
-inline std::size_t Bucket(double d) { return static_cast<std::size_t>(OrderKey(d) >> (64 - BUCKET_BITS)); }
+// The value at iAt of vecValues were they sorted, or for an even count the
+// mean of it and the next value, which is dNext when vecValues holds no more.
+inline double MiddleOf(std::vector<double>& vecValues, std::size_t iAt, bool bEven, double dNext)
+{
+    const auto itAt = vecValues.begin() + static_cast<std::ptrdiff_t>(iAt);
+    std::nth_element(vecValues.begin(), itAt, vecValues.end());
+    if (!bEven) return *itAt;
+    if (itAt + 1 < vecValues.end()) dNext = *std::min_element(itAt + 1, vecValues.end());
+    return (*itAt + dNext) / 2;
+}
 
 }  // namespace NMedianDetail
 
-// The median (the mean of the two middle values for an even count; NaN for
-// none). The values are reordered. Large counts are first narrowed to the
-// values whose 16 leading key bits are the middle value's (two passes), so
-// that only those are partially sorted; the result is the same value.
-inline double Median(std::vector<double>& vecValues)
+// The median of the values that fnEach hands on (the mean of the two middle
+// values for an even count; NaN for none), without a copy of them all:
+// fnEach(visit) calls visit(d) for each value, the same values each time it
+// runs. A first run counts the values per bucket of their 16 leading key
+// bits; a second keeps the middle value's bucket, which alone is then
+// partially sorted, and the least value of the buckets above it.
+template <class FN>
+double MedianOfEach(const FN& fnEach)
 {
     using namespace NMedianDetail;
-    const std::size_t n = vecValues.size();
+    std::vector<std::size_t> vecCount(BUCKETS, 0);
+    std::size_t* pCount = vecCount.data();
+    fnEach([pCount](double d) { ++pCount[OrderKey(d) >> (64 - BUCKET_BITS)]; });
+    std::size_t n = 0;
+    for (std::size_t iCount : vecCount) n += iCount;
     if (n == 0) return std::numeric_limits<double>::quiet_NaN();
     const std::size_t iMid = (n - 1) / 2;
-    if (n <= BUCKETS) {  // no more values than buckets: sort them partially
-        const auto itMid = vecValues.begin() + static_cast<std::ptrdiff_t>(iMid);
-        std::nth_element(vecValues.begin(), itMid, vecValues.end());
-        if (n % 2 == 1) return *itMid;
-        return (*itMid + *std::min_element(itMid + 1, vecValues.end())) / 2;
-    }
-    std::vector<std::size_t> vecCount(BUCKETS, 0);
-    for (double d : vecValues) ++vecCount[Bucket(d)];
     std::size_t iBucket = 0, iBelow = 0;
     while (iBelow + vecCount[iBucket] <= iMid) iBelow += vecCount[iBucket++];
-    // The middle value's bucket moves to the front; the least value of the
-    // buckets above is the next value when the bucket holds no more.
-    std::size_t iIn = 0;
-    double dAbove = 0;
+    std::vector<double> vecIn;
+    vecIn.reserve(vecCount[iBucket]);
     std::uint64_t uAbove = std::numeric_limits<std::uint64_t>::max();
-    for (std::size_t i = 0; i < n; ++i) {
-        const double d = vecValues[i];
+    fnEach([&](double d) {
         const std::uint64_t u = OrderKey(d);
         const std::size_t b = static_cast<std::size_t>(u >> (64 - BUCKET_BITS));
-        if (b == iBucket) {
-            std::swap(vecValues[iIn++], vecValues[i]);
-        } else if (b > iBucket && u <= uAbove) {
-            uAbove = u;
-            dAbove = d;
-        }
-    }
-    const auto itBegin = vecValues.begin(), itEnd = itBegin + static_cast<std::ptrdiff_t>(iIn);
-    const auto itMid = itBegin + static_cast<std::ptrdiff_t>(iMid - iBelow);
-    std::nth_element(itBegin, itMid, itEnd);
-    if (n % 2 == 1) return *itMid;
-    const double dNext = itMid + 1 < itEnd ? *std::min_element(itMid + 1, itEnd) : dAbove;
-    return (*itMid + dNext) / 2;
+        if (b == iBucket) vecIn.push_back(d);
+        uAbove = std::min(uAbove, b > iBucket ? u : std::numeric_limits<std::uint64_t>::max());  // no branch
+    });
+    const double dAbove = FromOrderKey(uAbove);  // read only when the bucket holds no next value: then one exists
+    return MiddleOf(vecIn, iMid - iBelow, n % 2 == 0, dAbove);
+}
+
+// The median of vecValues (as MedianOfEach takes it); they may be reordered.
+inline double Median(std::vector<double>& vecValues)
+{
+    const std::size_t n = vecValues.size();
+    if (n == 0) return std::numeric_limits<double>::quiet_NaN();
+    if (n > NMedianDetail::BUCKETS)
+        return MedianOfEach([&](const auto& fnVisit) {
+            for (double d : vecValues) fnVisit(d);
+        });
+    // No more values than buckets: partially sorting them all is cheaper.
+    return NMedianDetail::MiddleOf(vecValues, (n - 1) / 2, n % 2 == 0, 0);
 }
 
 // pOut = the mean of each pixel's 3 x 3 neighbourhood of the h x w plane pIn

@@ -72,29 +72,19 @@ void ComputeRobustWeights(const COperatorArguments& args, const CFrameStackView&
             failures.Run(k, [&] { SizesOf(stackRes, k, vecScratch[omp_get_thread_num()], vecSizes[k]); });
     failures.RethrowFirst();
 
-    std::vector<double> vecPooled, vecPooledLocal;
-    vecPooled.reserve(n * static_cast<std::size_t>(iFrames));
-    vecPooledLocal.reserve(n * static_cast<std::size_t>(iFrames));
-    for (int k = 0; k < iFrames; ++k) {
-        if (k == args.iReferenceFrame) continue;
-        for (std::size_t o = 0; o < n; ++o)
-            if (Counts(args, vecSizes[k], k, o)) {
-                vecPooled.push_back(vecSizes[k].vecPixel[o]);
-                vecPooledLocal.push_back(vecSizes[k].vecLocal[o]);
-            }
-    }
-    const bool bAny = !vecPooled.empty();
-    double dDelta = 0, dCut = 0;
-    if (bAny) {
-        // The two medians are independent: one thread each.
-#pragma omp parallel sections num_threads(2)
-        {
-#pragma omp section
-            dDelta = 3 * 1.4826 * Median(vecPooled) + DBL_EPSILON;
-#pragma omp section
-            dCut = 3 * 1.4826 * Median(vecPooledLocal) + DBL_EPSILON;
+    // The deviations: medians over the pixels that count, of all frames.
+    const auto fnEachCounted = [&](bool bLocal, const auto& fnVisit) {
+        for (int k = 0; k < iFrames; ++k) {
+            if (k == args.iReferenceFrame) continue;
+            const std::vector<double>& vecSize = bLocal ? vecSizes[k].vecLocal : vecSizes[k].vecPixel;
+            for (std::size_t o = 0; o < n; ++o)
+                if (Counts(args, vecSizes[k], k, o)) fnVisit(vecSize[o]);
         }
-    }
+    };
+    const double dMedian = MedianOfEach([&](const auto& fnVisit) { fnEachCounted(false, fnVisit); });
+    const double dMedianLocal = MedianOfEach([&](const auto& fnVisit) { fnEachCounted(true, fnVisit); });
+    const bool bAny = !std::isnan(dMedian);  // the values counted are finite
+    const double dDelta = 3 * 1.4826 * dMedian + DBL_EPSILON, dCut = 3 * 1.4826 * dMedianLocal + DBL_EPSILON;
 
     const std::vector<double> vecDetail = bAny ? Detail(args.viewX, args.iScale) : std::vector<double>();
 #pragma omp parallel for schedule(dynamic, 1) num_threads(iThreads)
