@@ -14,6 +14,7 @@
 
 #include "mex.h"
 
+#include <cstddef>
 #include <vector>
 
 namespace NFrameTerms {
@@ -36,6 +37,35 @@ inline bool IsFrameStackFor(const mxArray* pmxY, const COperatorArguments& args)
     return pDims[0] == static_cast<mwSize>(args.viewX.iRows / args.iScale) &&
            pDims[1] == static_cast<mwSize>(args.viewX.iCols / args.iScale) &&
            nPlanes == static_cast<mwSize>(args.viewX.iPlanes) && nFrames == static_cast<mwSize>(args.iFrames);
+}
+
+// The frames of imgsY, an h x w x P x N stack as IsFrameStackFor takes it or
+// a cell of N real double h x w x P frames (a trailing dimension of 1 may be
+// left out): frame k's data into vecFrames[k]. False when imgsY is neither.
+inline bool FramesOf(const mxArray* pmxY, const COperatorArguments& args, std::vector<const double*>& vecFrames)
+{
+    vecFrames.clear();
+    const std::size_t iFrameValues = static_cast<std::size_t>(args.viewX.iRows / args.iScale) *
+                                     static_cast<std::size_t>(args.viewX.iCols / args.iScale) *
+                                     static_cast<std::size_t>(args.viewX.iPlanes);
+    if (IsFrameStackFor(pmxY, args)) {
+        for (int k = 0; k < args.iFrames; ++k) vecFrames.push_back(mxGetPr(pmxY) + k * iFrameValues);
+        return true;
+    }
+    if (!mxIsCell(pmxY) || mxGetNumberOfElements(pmxY) != static_cast<std::size_t>(args.iFrames)) return false;
+    for (int k = 0; k < args.iFrames; ++k) {
+        COperatorArguments argsOne;
+        argsOne.viewX = args.viewX;
+        argsOne.iScale = args.iScale;
+        argsOne.iFrames = 1;
+        const mxArray* pmxFrame = mxGetCell(pmxY, static_cast<mwIndex>(k));
+        if (pmxFrame == nullptr || !IsFrameStackFor(pmxFrame, argsOne)) {
+            vecFrames.clear();
+            return false;
+        }
+        vecFrames.push_back(mxGetPr(pmxFrame));
+    }
+    return true;
 }
 
 // The (H/s) x (W/s) x P x N result of a per-frame function, uninitialised:

@@ -48,15 +48,34 @@ void FrameCorrections(const COperatorArguments& args, int k, double* pOut)
     }
 }
 
+std::size_t FrameValues(const COperatorArguments& args)
+{
+    return args.viewX.PlaneSize() / (static_cast<std::size_t>(args.iScale) * args.iScale) *
+           static_cast<std::size_t>(args.viewX.iPlanes);
+}
+
 }  // namespace
 
 void ComputeRoundingCorrections(const COperatorArguments& args, double* pCorrections)
 {
-    const std::size_t iFrameValues = args.viewX.PlaneSize() / (static_cast<std::size_t>(args.iScale) * args.iScale) *
-                                     static_cast<std::size_t>(args.viewX.iPlanes);
+    const std::size_t iFrameValues = FrameValues(args);
     const int iFrames = args.iFrames;
 #pragma omp parallel for schedule(dynamic, 1)
     for (int k = 0; k < iFrames; ++k) FrameCorrections(args, k, pCorrections + k * iFrameValues);
+}
+
+void ComputeCorrectedFrames(const COperatorArguments& args, const std::vector<const double*>& vecFrames,
+                            double* pCorrected)
+{
+    const std::size_t iFrameValues = FrameValues(args);
+    const int iFrames = args.iFrames;
+#pragma omp parallel for schedule(dynamic, 1)
+    for (int k = 0; k < iFrames; ++k) {
+        double* pOut = pCorrected + k * iFrameValues;
+        FrameCorrections(args, k, pOut);
+        const double* pY = vecFrames[static_cast<std::size_t>(k)];
+        for (std::size_t i = 0; i < iFrameValues; ++i) pOut[i] = pY[i] - pOut[i];
+    }
 }
 
 }  // namespace NSysApply

@@ -7,6 +7,8 @@
 
 #include "contract/OperatorArguments.h"
 
+#include <vector>
+
 namespace NSysApply {
 
 // pCorrections: (H/s) x (W/s) x P x N doubles, column-major, for the H x W x P
@@ -15,6 +17,13 @@ namespace NSysApply {
 // samples whose map entry is not finite get 0. Frames run in parallel; each
 // value is computed by the same operations whichever thread takes its frame.
 void ComputeRoundingCorrections(const COperatorArguments& args, double* pCorrections);
+
+// The frames corrected: pCorrected = y_k - the corrections above, frame by
+// frame, where vecFrames[k] points to frame k's (H/s) x (W/s) x P doubles
+// (column-major); the same values as the corrections taken off the frames
+// afterwards, without the corrections' own stack.
+void ComputeCorrectedFrames(const COperatorArguments& args, const std::vector<const double*>& vecFrames,
+                            double* pCorrected);
 
 }  // namespace NSysApply
 

@@ -76,7 +76,7 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %   Memory
 %     Besides the frames, a call holds N motion maps of (s*h) x (s*w) x 2
 %     doubles (16*N*s^2*h*w bytes: 8 frames of 480 x 640 at s = 2 take
-%     157 MB), the frames as one stack, their residuals and corrections,
+%     157 MB), the frames corrected (one stack), their residuals,
 %     and several (s*h) x (s*w) x P images for the solve; info.maps
 %     returns the maps.  With 8 colour frames at s = 2, the first call in
 %     a fresh Octave raised its resident size by 610 to 640 MB for 1024 x 1024
@@ -239,11 +239,20 @@ fp.vecMapB = maps;
 fp.dataTermScale = 1;
 fp.eta = opts.lambda;
 bx = blurred_estimate(x, opts.kernel, N);
-frameStack = cat(4, frames{:});   % h x w x P x N, as the compiled functions take them
-frames = [];   % the stack holds them now (frees the converted copy of integer frames)
+% The frames stay a cell, which shares their memory with the caller's cell
+% (frames of class double); stacks of them are made where needed only.
 if strcmp(motion, 'estimated') && N > 1
-  maps = rigid_motion(bx, frameStack, fp);
-  fp.vecMapB = maps;
+  % A few frames at a time, each batch's flow maps freed as its new maps
+  % come: all new maps beside all old ones took 128 MB more at 1024 x 1024.
+  maps = [];   % fp.vecMapB holds them meanwhile
+  batches = frame_batches(N, ref);
+  for i = 1:numel(batches)
+    batch = rigid_motion(bx, frames, fp, batches{i});
+    fp.vecMapB(batches{i}) = {[]};
+    fp.vecMapB(batches{i}) = batch;
+    batch = [];
+  end
+  maps = fp.vecMapB;
 end
 masks = valid_masks(maps, ref, s, H, W);   % one plane per frame
 masks = without_unknown_motion(masks, unknown, ref, opts.kernel, s);
@@ -259,14 +268,14 @@ info.cgResiduals = zeros(1, opts.outerIterations);
 % the residuals against the reference frame's own reconstruction: the
 % first weights then trust a frame only where it agrees with the
 % reference, instead of mixing all frames in before anything is known.
-stack = frameStack - rounding_corrections(bx, fp);
+stack = corrected_frames(bx, fp, frames);
 res = [];
 warned = false;
 trusted = {};
 leftOut = [];
 if opts.robust && N > 1
   res = frame_residuals(x, stack, fp);
-  [masks, leftOut] = without_other_scenes(masks, res, frameStack(:, :, :, ref), ref);
+  [masks, leftOut] = without_other_scenes(masks, res, frames{ref}, ref);
   if ~isempty(leftOut)
     progress(opts, 'sr_reconstruct: %s left out, another scene (a cut, a dropped frame, motion not found): %s\n', ...
              frame_count(numel(leftOut)), mat2str(leftOut));
@@ -296,7 +305,7 @@ for it = 1:opts.outerIterations
     % New corrections for the new estimate, and the residuals against them.
     stack = [];
     bx = blurred_estimate(x, opts.kernel, N);
-    stack = frameStack - rounding_corrections(bx, fp);
+    stack = corrected_frames(bx, fp, frames);
     if isempty(trusted)
       bx = [];
     end
@@ -870,7 +879,7 @@ end
 
 % ------------------------------------------- motion between grid points
 
-function c = rounding_corrections(bx, fp)
+function stack = corrected_frames(bx, fp, frames)
 % The operator warps to the nearest high-resolution pixel; a flow of 0.4
 % pixel thus reads a neighbour that is 0.4 pixel off.  The difference
 % between the blurred estimate read at the exact and at the rounded
@@ -878,13 +887,14 @@ function c = rounding_corrections(bx, fp)
 % off the frame's data, the solve fits the exact motion while the
 % operator keeps its warp.  (Blur and a locally uniform motion commute, so
 % only the low-resolution samples need reading.)  BX: the blurred estimate
-% (blurred_estimate).  C: h x w x P x N, zero for the reference frame
-% (qmv_rounding_corrections).
+% (blurred_estimate).  STACK: the frames (a cell) less their corrections,
+% h x w x P x N; the reference frame's is 0 (qmv_rounding_corrections,
+% which takes them off as it makes them: no stack of corrections).
 if numel(fp.vecMapB) < 2
-  c = 0;   % a single frame is the reference frame
+  stack = frames{1};   % a single frame is the reference frame
   return;
 end
-c = qmv_rounding_corrections(bx, fp);
+stack = qmv_rounding_corrections(bx, fp, frames);
 end
 
 function bx = blurred_estimate(x, kernel, N)
@@ -897,15 +907,33 @@ if N > 1
 end
 end
 
-function maps = rigid_motion(bx, frameStack, fp)
+function maps = rigid_motion(bx, frames, fp, ks)
 % Where the scene moves rigidly (a camera's shake, a pan), one affine
 % motion per frame is more exact than the dense flow, which is noisy and
 % biased at sub-pixel level (qmv_rigid_motion: fitted robustly to the flow,
 % then refined by registering the frame itself against the reference
 % frame's reconstruction, blurred: BX).  Where the frame disagrees with that
 % motion and the flow explains it clearly better (things that move on
-% their own), the flow stays.
-maps = qmv_rigid_motion(bx, frameStack, fp);
+% their own), the flow stays.  KS: the frames to move (not the reference
+% frame); MAPS: their new maps.  A frame's map depends on that frame alone.
+fpk = fp;
+fpk.idx0 = 0;   % none of them is the reference frame
+fpk.numFrames = numel(ks);
+fpk.vecKers = fp.vecKers(ks);
+fpk.vecImgW = fp.vecImgW(ks);
+fpk.vecMapB = fp.vecMapB(ks);
+maps = qmv_rigid_motion(bx, cat(4, frames{ks}), fpk);
+end
+
+function batches = frame_batches(N, ref)
+% The frames other than REF in batches of two per thread: enough to keep the
+% threads of qmv_rigid_motion busy, few enough to hold few maps twice.
+others = [1:ref - 1, ref + 1:N];
+per = 2 * qmv_threads();
+batches = cell(1, ceil(numel(others) / per));
+for i = 1:numel(batches)
+  batches{i} = others((i - 1) * per + 1:min(i * per, end));
+end
 end
 
 function ws = smoothness_weights(x, epsilon)

@@ -1,6 +1,7 @@
 %QMV_ROUNDING_CORRECTIONS  What the nearest-pixel warp costs at each frame sample (MEX).
 %
 %   imgsC = qmv_rounding_corrections(imgI, func_param)
+%   imgsD = qmv_rounding_corrections(imgI, func_param, imgsY)
 %
 %   qmv_system_apply warps to the nearest high-resolution pixel.  For every
 %   frame k = 1..N, at each of its low-resolution samples (i, j), this reads
@@ -14,23 +15,32 @@
 %   idx0 (its map is not read) and samples whose map entry is not finite get
 %   0.  sr_reconstruct takes these corrections off the frames (imgI: the
 %   blurred estimate), so that its solve fits the exact sub-pixel motion.
+%   Given the frames imgsY, the call returns them corrected, imgsY - imgsC,
+%   the same values as that subtraction but without the corrections' own
+%   stack in memory, and the frames may stay a cell (no stack of them).
 %
 %   Inputs
 %     imgI        H x W x P real double: the image read (the blurred estimate)
 %     func_param  the parameter structure of qmv_system_apply (all nine
 %                 fields, checked the same way); idx0, numFrames,
 %                 scaleFactor and vecMapB are read
+%     imgsY       the frames: an (H/s) x (W/s) x P x N real double stack, or
+%                 a cell of N real double (H/s) x (W/s) x P frames
 %
 %   Output
 %     imgsC       (H/s) x (W/s) x P x N double
+%     imgsD       (H/s) x (W/s) x P x N double: imgsY - imgsC
 %
 %   Frames run in parallel (OpenMP; OMP_NUM_THREADS limits the threads);
 %   the result is the same, bit for bit, for any number of threads.
 %
 %   Errors (Octave prefixes them with "qmv_rounding_corrections: "): first
-%     Usage: imgsC = qmv_rounding_corrections(imgI, func_param);
+%     Usage: imgsC = qmv_rounding_corrections(imgI, func_param[, imgsY]);
 %   then every message of qmv_system_apply about imgI and func_param, in its
-%   order.
+%   order, then
+%     Error: imgsY should be a real double (H/s)x(W/s)xPxN stack or a cell of
+%     N real double (H/s)x(W/s)xP frames, for an HxWxP imgI and
+%     N = func_param.numFrames.
 %
 %   Example (two frames, the second moved by a quarter pixel):
 %     x = repmat(1:8, 8, 1);
@@ -84,9 +94,19 @@
 %! d = qmv_rounding_corrections (x, fp2);
 %! assert (d(:, :, :, 1), qmv_rounding_corrections (x, fp)(:, :, :, 2));
 
-%!error <Usage: imgsC = qmv_rounding_corrections\(imgI, func_param\);> qmv_rounding_corrections (x)
-%!error <Usage: imgsC = qmv_rounding_corrections\(imgI, func_param\);> [a, b] = qmv_rounding_corrections (x, fp)
-%!error <Usage: imgsC = qmv_rounding_corrections\(imgI, func_param\);> qmv_rounding_corrections (x, fp, 1)
+%!test
+%! % Given the frames, as a stack or as a cell, the frames minus their
+%! % corrections.
+%! y = reshape (0.01 * (1:48), 4, 3, 2, 2);
+%! d = qmv_rounding_corrections (x, fp);
+%! assert (qmv_rounding_corrections (x, fp, y), y - d);
+%! assert (qmv_rounding_corrections (x, fp, {y(:, :, :, 1), y(:, :, :, 2)}), y - d);
+
+%!error <Usage: imgsC = qmv_rounding_corrections\(imgI, func_param\[, imgsY\]\);> qmv_rounding_corrections (x)
+%!error <Usage: imgsC = qmv_rounding_corrections\(imgI, func_param\[, imgsY\]\);> [a, b] = qmv_rounding_corrections (x, fp)
+%!error <Usage: imgsC = qmv_rounding_corrections\(imgI, func_param\[, imgsY\]\);> qmv_rounding_corrections (x, fp, 1, 1)
+%!error <Error: imgsY should be a real double> qmv_rounding_corrections (x, fp, 1)
+%!error <Error: imgsY should be a real double> qmv_rounding_corrections (x, fp, {zeros(4, 3, 2)})
 %!error <Error: imgI should be real and double.> qmv_rounding_corrections (single (x), fp)
 %!error <Error: func_param should be a struct.> qmv_rounding_corrections (x, 1)
 %!error <Error: func_param.imgWs should have the size and channels of imgI.> qmv_rounding_corrections (x(:, :, 1), fp)

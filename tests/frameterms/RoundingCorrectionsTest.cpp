@@ -20,7 +20,10 @@ using NMexStandIn::CallMex;
 using NMexStandIn::CArrayPtr;
 using NMexStandIn::MakeDouble;
 
-const char* const kUsage = "Usage: imgsC = qmv_rounding_corrections(imgI, func_param);";
+const char* const kUsage = "Usage: imgsC = qmv_rounding_corrections(imgI, func_param[, imgsY]);";
+const char* const kFramesError =
+    "Error: imgsY should be a real double (H/s)x(W/s)xPxN stack or a cell of N real double (H/s)x(W/s)xP frames, "
+    "for an HxWxP imgI and N = func_param.numFrames.";
 
 // H x W x 2 image: plane 0 the ramp 0.5 x + 3 y (0-based), plane 1 its negative;
 // N frames at s = 2, frame k's map shifted by (0.3 k, -0.2 k) pixels.
@@ -158,7 +161,7 @@ TEST(RoundingCorrectionsEntry, UsageThenTheOperatorContract)
     const mxArray* pP = call.pmxParam.get();
     EXPECT_EQ(ErrorOf(2, {pX, pP}), kUsage);
     EXPECT_EQ(ErrorOf(1, {pX}), kUsage);
-    EXPECT_EQ(ErrorOf(1, {pX, pP, pP}), kUsage);
+    EXPECT_EQ(ErrorOf(1, {pX, pP, pP, pP}), kUsage);
     EXPECT_EQ(ErrorOf(1, {}), kUsage);
     EXPECT_EQ(ErrorOf(0, {pX, pP}), "<no error>");  // the result may go to ans
     CArrayPtr pmxSingle = NMexStandIn::MakeNumeric({8, 6, 2}, mxSINGLE_CLASS);
@@ -185,6 +188,47 @@ TEST(RoundingCorrectionsEntry, ResultShapeAndValuesNothingLeaked)
         for (size_t i = 36; i < 48; ++i) EXPECT_NEAR(vOut[i], -0.25, 1e-12);
     }
     EXPECT_EQ(NMexStandIn::LiveArrayCount(), nLive);
+}
+
+// With the frames (a stack or a cell of frames), the result is the frames
+// minus their corrections, bit for bit.
+TEST(RoundingCorrectionsEntry, FramesMinusCorrectionsFromAStackOrACell)
+{
+    CCall call;
+    call.Build();
+    const mxArray* pX = call.pmxX.get();
+    const mxArray* pP = call.pmxParam.get();
+    std::vector<double> vY(48);
+    for (size_t i = 0; i < vY.size(); ++i) vY[i] = 0.1 * double(i) - 1.7;
+    CArrayPtr pmxStack = MakeDouble({4, 3, 2, 2}, vY);
+    std::vector<CArrayPtr> vFrames;
+    vFrames.push_back(MakeDouble({4, 3, 2}, std::vector<double>(vY.begin(), vY.begin() + 24)));
+    vFrames.push_back(MakeDouble({4, 3, 2}, std::vector<double>(vY.begin() + 24, vY.end())));
+    CArrayPtr pmxCell = NMexStandIn::MakeCellFrom(std::move(vFrames));
+    const NMexStandIn::CCallResult corrections = CallMex(1, {pX, pP});
+    ASSERT_TRUE(corrections.bOk) << corrections.sError;
+    const std::vector<double> vC = NMexStandIn::Values(corrections.Output());
+    for (const mxArray* pY :
+         {static_cast<const mxArray*>(pmxStack.get()), static_cast<const mxArray*>(pmxCell.get())}) {
+        const NMexStandIn::CCallResult result = CallMex(1, {pX, pP, pY});
+        ASSERT_TRUE(result.bOk) << result.sError;
+        EXPECT_EQ(NMexStandIn::Dims(result.Output()), (std::vector<size_t>{4, 3, 2, 2}));
+        const std::vector<double> vOut = NMexStandIn::Values(result.Output());
+        for (size_t i = 0; i < vOut.size(); ++i) EXPECT_EQ(vOut[i], vY[i] - vC[i]) << i;
+    }
+    // Frames of another size, count or class, after the operator's own messages.
+    CArrayPtr pmxWrong = MakeDouble({4, 3, 2, 3});
+    CArrayPtr pmxSingle = NMexStandIn::MakeNumeric({4, 3, 2, 2}, mxSINGLE_CLASS);
+    std::vector<CArrayPtr> vShort;
+    vShort.push_back(MakeDouble({4, 3, 2}));
+    CArrayPtr pmxShortCell = NMexStandIn::MakeCellFrom(std::move(vShort));
+    std::vector<CArrayPtr> vOdd;
+    vOdd.push_back(MakeDouble({4, 3, 2}));
+    vOdd.push_back(MakeDouble({4, 3}));
+    CArrayPtr pmxOddCell = NMexStandIn::MakeCellFrom(std::move(vOdd));
+    for (const CArrayPtr* pY : {&pmxWrong, &pmxSingle, &pmxShortCell, &pmxOddCell})
+        EXPECT_EQ(ErrorOf(1, {pX, pP, pY->get()}), kFramesError);
+    EXPECT_EQ(ErrorOf(1, {pX, pX, pmxWrong.get()}), "Error: func_param should be a struct.");
 }
 
 }  // namespace

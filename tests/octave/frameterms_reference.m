@@ -39,6 +39,7 @@ for i = 1:numel(cases)
   fpNaN.vecMapB{end}(1, 1, 2) = NaN;
   c = qmv_rounding_corrections(x, fpNaN);
   assert(rel_diff(c, ref_rounding_corrections(x, fpNaN)) < 1e-10, 'rounding corrections, case %d', i);
+  assert(isequal(qmv_rounding_corrections(x, fpNaN, frames), stack - c), 'corrected frames, case %d', i);
   fp.vecImgW{1} = [];
   b = qmv_weighted_rhs(x, stack, fp);
   assert(rel_diff(b, ref_right_hand_side(frames, fp, H, W, P)) < 1e-10, 'unweighted rhs, case %d', i);

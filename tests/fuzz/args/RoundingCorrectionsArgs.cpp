@@ -1,7 +1,8 @@
-// imgsC = qmv_rounding_corrections(imgI, func_param): the argument forms of
-// qmv_system_apply, whose contract it shares: an H x W (x P) image and a struct of
-// nine fields whose cells hold N kernels, N low-resolution weights of
-// (H/s) x (W/s) x P and N backward maps of H x W x 2.
+// imgsC = qmv_rounding_corrections(imgI, func_param[, imgsY]): the argument
+// forms of qmv_system_apply, whose contract it shares: an H x W (x P) image and
+// a struct of nine fields whose cells hold N kernels, N low-resolution weights
+// of (H/s) x (W/s) x P and N backward maps of H x W x 2; then, as often as
+// not, the frames: an (H/s) x (W/s) x P x N stack or a cell of N frames.
 #include "../ArrayDecoder.h"
 #include "../FuzzCall.h"
 
@@ -80,11 +81,17 @@ SCall BuildCall(CByteSource& src)
 {
     SCall call;
     call.nlhs = DecodeCount(src, 1);
-    const int nrhs = DecodeCount(src, 2);
+    const int nrhs = DecodeCount(src, src.Pick(2) == 0 ? 2 : 3);
     const SGeometry g = DecodeGeometry(src);
     if (nrhs >= 1) call.vArgs.push_back(DecodeArgument(src, ImageOf(WithPlanes(g.Height(), g.Width(), g.iPlanes))));
     if (nrhs >= 2) call.vArgs.push_back(DecodeFuncParam(src, g));
-    for (int i = 2; i < nrhs; ++i) call.vArgs.push_back(DecodeAnyArray(src));
+    if (nrhs >= 3) {
+        const SExpect frame = ImageOf(WithPlanes(g.iLowHeight, g.iLowWidth, g.iPlanes));
+        call.vArgs.push_back(src.Pick(2) == 0
+                                 ? DecodeArgument(src, ImageOf({g.iLowHeight, g.iLowWidth, g.iPlanes, g.iFrames}))
+                                 : DecodeCellOf(src, std::vector<SExpect>(g.iFrames, frame)));
+    }
+    for (int i = 3; i < nrhs; ++i) call.vArgs.push_back(DecodeAnyArray(src));
     return call;
 }
 
