@@ -79,8 +79,8 @@ function [imgHR, info] = sr_reconstruct(frames, varargin)
 %     157 MB), the frames corrected (one stack), their residuals,
 %     and several (s*h) x (s*w) x P images for the solve; info.maps
 %     returns the maps.  With 8 colour frames at s = 2, the first call in
-%     a fresh Octave raised its resident size by 610 to 640 MB for 1024 x 1024
-%     output (25 to 27 such images of 24 MB; the frames take 48 MB), and later
+%     a fresh Octave raised its resident size by 570 to 600 MB for 1024 x 1024
+%     output (24 to 25 such images of 24 MB; the frames take 48 MB), and later
 %     calls by little more: the process keeps what a call frees for
 %     the next one (qmv_heap_reuse; qmv_heap_reuse(false) gives it back).
 %     Reconstruct large frames in tiles or with fewer frames when that
