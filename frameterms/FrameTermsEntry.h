@@ -24,19 +24,25 @@ using NSysApply::COperatorArguments;
 enum EInput { IN_IMG = 0, IN_FRAMES = 1, IN_PARAM = 2, IN_COUNT = 3 };
 enum EOutput { OUT_RESULT = 0, OUT_COUNT = 1 };
 
-// imgsY must be h x w x P x N for h = H/s, w = W/s and N = numFrames
+// A real double array of (H/s) x (W/s) x P x nFrames for args' image
 // (trailing dimensions of 1 may be left out).
-inline bool IsFrameStackFor(const mxArray* pmxY, const COperatorArguments& args)
+inline bool IsFramesArrayFor(const mxArray* pmxY, const COperatorArguments& args, int nFrames)
 {
     if (!mxIsDouble(pmxY) || mxIsComplex(pmxY) || mxIsSparse(pmxY)) return false;
     const mwSize nDims = mxGetNumberOfDimensions(pmxY);
     if (nDims > 4) return false;
     const mwSize* pDims = mxGetDimensions(pmxY);
     const mwSize nPlanes = nDims >= 3 ? pDims[2] : 1;
-    const mwSize nFrames = nDims >= 4 ? pDims[3] : 1;
+    const mwSize nGiven = nDims >= 4 ? pDims[3] : 1;
     return pDims[0] == static_cast<mwSize>(args.viewX.iRows / args.iScale) &&
            pDims[1] == static_cast<mwSize>(args.viewX.iCols / args.iScale) &&
-           nPlanes == static_cast<mwSize>(args.viewX.iPlanes) && nFrames == static_cast<mwSize>(args.iFrames);
+           nPlanes == static_cast<mwSize>(args.viewX.iPlanes) && nGiven == static_cast<mwSize>(nFrames);
+}
+
+// imgsY must be h x w x P x N for h = H/s, w = W/s and N = numFrames.
+inline bool IsFrameStackFor(const mxArray* pmxY, const COperatorArguments& args)
+{
+    return IsFramesArrayFor(pmxY, args, args.iFrames);
 }
 
 // The frames of imgsY, an h x w x P x N stack as IsFrameStackFor takes it or
@@ -54,12 +60,8 @@ inline bool FramesOf(const mxArray* pmxY, const COperatorArguments& args, std::v
     }
     if (!mxIsCell(pmxY) || mxGetNumberOfElements(pmxY) != static_cast<std::size_t>(args.iFrames)) return false;
     for (int k = 0; k < args.iFrames; ++k) {
-        COperatorArguments argsOne;
-        argsOne.viewX = args.viewX;
-        argsOne.iScale = args.iScale;
-        argsOne.iFrames = 1;
         const mxArray* pmxFrame = mxGetCell(pmxY, static_cast<mwIndex>(k));
-        if (pmxFrame == nullptr || !IsFrameStackFor(pmxFrame, argsOne)) {
+        if (pmxFrame == nullptr || !IsFramesArrayFor(pmxFrame, args, 1)) {
             vecFrames.clear();
             return false;
         }

@@ -245,7 +245,7 @@ if strcmp(motion, 'estimated') && N > 1
   % A few frames at a time, each batch's flow maps freed as its new maps
   % come: all new maps beside all old ones took 128 MB more at 1024 x 1024.
   maps = [];   % fp.vecMapB holds them meanwhile
-  batches = frame_batches(N, ref);
+  batches = frame_batches(N, ref, 2);
   for i = 1:numel(batches)
     batch = rigid_motion(bx, frames, fp, batches{i});
     fp.vecMapB(batches{i}) = {[]};
@@ -634,12 +634,12 @@ function maps = estimate_motion(frames, ref, s, identity, opts)
 % progress shows after each batch.
 N = numel(frames);
 maps = cell(1, N);
-others = [1:ref - 1, ref + 1:N];
 refFrame = colour(frames{ref});
-batch = max(1, qmv_threads());   % one frame per thread and call
+batches = frame_batches(N, ref, 1);   % one frame per thread and call
+done = 0;
 tStart = tic;
-for first = 1:batch:numel(others)
-  ks = others(first:min(first + batch - 1, numel(others)));
+for b = 1:numel(batches)
+  ks = batches{b};
   stack = zeros([size(refFrame), numel(ks)]);
   for i = 1:numel(ks)
     stack(:, :, :, i) = colour(frames{ks(i)});
@@ -662,8 +662,8 @@ for first = 1:batch:numel(others)
     end
     maps{ks(i)} = identity + s * sr_upscale_bicubic(flow, s);
   end
-  progress(opts, 'sr_reconstruct: motion of %d/%d frames, %.2f s\n', ...
-           first + numel(ks) - 1, numel(others), toc(tStart));
+  done = done + numel(ks);
+  progress(opts, 'sr_reconstruct: motion of %d/%d frames, %.2f s\n', done, N - 1, toc(tStart));
 end
 end
 
@@ -925,11 +925,13 @@ fpk.vecMapB = fp.vecMapB(ks);
 maps = qmv_rigid_motion(bx, cat(4, frames{ks}), fpk);
 end
 
-function batches = frame_batches(N, ref)
-% The frames other than REF in batches of two per thread: enough to keep the
-% threads of qmv_rigid_motion busy, few enough to hold few maps twice.
+function batches = frame_batches(N, ref, perThread)
+% The frames other than REF in batches of PERTHREAD frames per thread of the
+% compiled functions: the flows go one per thread, so that progress shows
+% after each batch; the rigid motion two per thread, enough to keep the
+% threads busy and few enough to hold few maps twice.
 others = [1:ref - 1, ref + 1:N];
-per = 2 * qmv_threads();
+per = perThread * max(1, qmv_threads());
 batches = cell(1, ceil(numel(others) / per));
 for i = 1:numel(batches)
   batches{i} = others((i - 1) * per + 1:min(i * per, end));
